@@ -1,0 +1,46 @@
+// setwalk: walk one cursor over a set of three numbers, first forward and
+// then back, writing each number as the cursor reaches it.
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+int main(int /*argc*/, char * /*argv*/[], char * /*envp*/[])
+{
+    const int numberSet[3] = {5, 10, 15};
+    const int *cursor = numberSet;
+
+    // The passes compare addresses, not indexes: the cursor stops on the
+    // last element going forward and on the first coming back.
+    std::cout << "The numbers in set are:\n";
+    std::cout << *cursor << " ";
+    while (cursor < &numberSet[2]) {
+        ++cursor;
+        std::cout << *cursor << " ";
+    }
+
+    // The cursor is not reset: the backward pass starts where the forward
+    // pass stopped.
+    std::cout << "\nThe numbers in set backward are:\n";
+    std::cout << *cursor << " ";
+    while (cursor > &numberSet[0]) {
+        --cursor;
+        std::cout << *cursor << " ";
+    }
+
+    // The only flush of the run: when standard output is a file or a pipe
+    // the whole report leaves here, in one write.
+    std::cout << std::endl;
+
+    // A report that did not arrive must not pass for one that did, or
+    // `setwalk > file && use file` carries on with an empty file.
+    if (!std::cout) {
+        const int error = errno;
+        std::cerr << "setwalk: write error";
+        if (error != 0)
+            std::cerr << ": " << std::strerror(error);
+        std::cerr << '\n';
+        return 1;
+    }
+    return 0;
+}
