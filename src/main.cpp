@@ -37,8 +37,9 @@ int main(int /*argc*/, char * /*argv*/[], char * /*envp*/[])
     if (!std::cout) {
         const int error = errno;
         std::cerr << "setwalk: write error";
-        if (error != 0)
+        if (error != 0) {
             std::cerr << ": " << std::strerror(error);
+        }
         std::cerr << '\n';
         return 1;
     }
