@@ -1,4 +1,4 @@
-# Shared part of the Linux cross toolchains: set setwalk_cpu, then include.
+# What the Linux cross toolchains share: set setwalk_cpu, then include this.
 # Builds with Debian's g++-<cpu>-linux-gnu; tests run under qemu-user, which
 # needs the sysroot only when the link is dynamic.
 set(CMAKE_SYSTEM_NAME Linux)
