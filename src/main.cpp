@@ -8,10 +8,10 @@
 int main(int /*argc*/, char * /*argv*/[], char * /*envp*/[])
 {
     const int numberSet[3] = {5, 10, 15};
-    const int *cursor = numberSet;
+    const int *cursor = numberSet; // on the first element
 
-    // The passes compare addresses, not indexes: the cursor stops on the
-    // last element going forward and on the first coming back.
+    // Forward pass. The loop compares the cursor's address with the last
+    // element's, so it steps one element at a time and stops on the last.
     std::cout << "The numbers in set are:\n";
     std::cout << *cursor << " ";
     while (cursor < &numberSet[2]) {
@@ -19,8 +19,8 @@ int main(int /*argc*/, char * /*argv*/[], char * /*envp*/[])
         std::cout << *cursor << " ";
     }
 
-    // The cursor is not reset: the backward pass starts where the forward
-    // pass stopped.
+    // Backward pass, from where the forward pass stopped: the cursor is not
+    // reset. The heading's leading newline ends the line of forward values.
     std::cout << "\nThe numbers in set backward are:\n";
     std::cout << *cursor << " ";
     while (cursor > &numberSet[0]) {
