@@ -4,6 +4,8 @@
 # on first use (under a lock, since tests may run side by side).
 set -eu
 export WINEDEBUG=${WINEDEBUG:--all}
+# Without its menu builder, wine leaves the home folder alone.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
 export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/setwalk-wine-$(id -u)}
 if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
     mkdir -p "$WINEPREFIX"
