@@ -5,6 +5,7 @@
 #
 #   bench/startup.sh [PROGRAM]      (default: build/setwalk)
 #
+# SETWALK_BENCH_RUNS sets how many runs the wall-time loop makes (300).
 # Needs a C compiler with static libc, valgrind, strace and coreutils.
 # Exits 1 when setwalk runs more than 2.6 times the floor's instructions or
 # sends its report in more than one write(2); the wall-time ratio is only
