@@ -2,6 +2,7 @@
 // then back, writing each number as the cursor reaches it.
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 
@@ -33,14 +34,17 @@ int main(int /*argc*/, char * /*argv*/[], char * /*envp*/[])
     std::cout << std::endl;
 
     // A report that did not arrive must not pass for one that did, or
-    // `setwalk > file && use file` carries on with an empty file.
+    // `setwalk > file && use file` carries on with an empty file. The line
+    // is built whole and written in one call, so that runs sharing one
+    // standard error cannot tear each other's lines.
     if (!std::cout) {
         const int error = errno;
-        std::cerr << "setwalk: write error";
-        if (error != 0) {
-            std::cerr << ": " << std::strerror(error);
-        }
-        std::cerr << '\n';
+        char line[256];
+        static_cast<void>(std::snprintf(
+            line, sizeof line, "setwalk: write error%s%s\n",
+            error != 0 ? ": " : "", error != 0 ? std::strerror(error) : ""));
+        // When standard error fails too, there is nobody left to tell.
+        static_cast<void>(std::fputs(line, stderr));
         return 1;
     }
     return 0;
