@@ -1,20 +1,26 @@
 #!/bin/bash
-# Starts a Windows program under wine for the test suite: with wine's own
-# messages off, and in a prefix of its own outside the home folder, made once
-# on first use (under a lock, since tests may run side by side).
+# Starts a Windows program under wine for the test suite, with wine's own
+# messages off. A WINEPREFIX of the user's is used as it is: nothing is
+# written into it but what wine itself writes. Otherwise the program runs in
+# a prefix of the suite's own, outside the home folder: SETWALK_WINEPREFIX,
+# or setwalk-wine-UID in the temporary folder (about 600 MB). It is made on
+# first use, under a lock since tests run side by side, and kept for later
+# runs; remove it and its .lock file beside it to get the space back.
 set -eu
 export WINEDEBUG=${WINEDEBUG:--all}
 # Without its menu builder, wine leaves the home folder alone.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
-export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/setwalk-wine-$(id -u)}
-if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
-    mkdir -p "$WINEPREFIX"
-    (
-        flock 9
-        if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
-            wineboot -i < /dev/null > /dev/null 2>&1
-            touch "$WINEPREFIX/.setwalk-ready"
-        fi
-    ) 9> "$WINEPREFIX.lock"
+if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX=${SETWALK_WINEPREFIX:-${TMPDIR:-/tmp}/setwalk-wine-$(id -u)}
+    if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
+        mkdir -p "$WINEPREFIX"
+        (
+            flock 9
+            if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
+                wineboot -i < /dev/null > /dev/null 2>&1
+                touch "$WINEPREFIX/.setwalk-ready"
+            fi
+        ) 9> "$WINEPREFIX.lock"
+    fi
 fi
 exec wine "$@"
