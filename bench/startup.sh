@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Start-up benchmark: what a whole run of setwalk costs next to the floor (a
 # static C program making one write(2) of the same report) and next to
 # coreutils printf writing the same text.

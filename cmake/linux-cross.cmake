@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What the Linux cross toolchains share: set setwalk_cpu, then include this.
 # Builds with Debian's g++-<cpu>-linux-gnu; tests run under qemu-user, which
 # needs the sysroot only when the link is dynamic.

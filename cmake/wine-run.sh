@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Starts a Windows program under wine for the test suite, with wine's own
 # messages off. A WINEPREFIX of the user's is used as it is: nothing is
 # written into it but what wine itself writes. Otherwise the program runs in

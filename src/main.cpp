@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // setwalk: walk one cursor over a set of three numbers, first forward and
 // then back, writing each number as the cursor reaches it.
 

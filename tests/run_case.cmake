@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The cases of the setwalk test suite that need no shell, run by CMake itself
 # so that they pass or fail the same on any build host:
 #

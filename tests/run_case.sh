@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # One case of the setwalk test suite.
 #
 #   run_case.sh CASE SYSTEM EXPECTED COMMAND...
