@@ -43,6 +43,8 @@ step() { printf '\n=== %s\n' "$*"; }
 [ -z "$(git -C "$root" status --porcelain)" ] ||
     die "the work tree has changes; a release is made from a clean clone"
 [ ! -e "$out" ] || [ -z "$(ls -A "$out")" ] || die "$out is not empty"
+# The native build is the linux-x86_64 download.
+[ "$(uname -sm)" = "Linux x86_64" ] || die "a release is made on Linux on x86_64"
 
 # The version is written once, in project() in CMakeLists.txt.
 version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
@@ -56,7 +58,13 @@ report=$root/tests/report.txt
 report_crlf=$root/tests/report-crlf.txt
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+installed=
+# Whatever happens, leave the machine as it was found.
+cleanup() {
+    [ -z "$installed" ] || dpkg -r setwalk > /dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
 mkdir "$work/build" "$work/pack" "$work/dist" "$work/check"
 dist=$work/dist
 
@@ -253,11 +261,13 @@ elif dpkg -s setwalk > /dev/null 2>&1; then
     die "setwalk is installed here already; remove it first (dpkg -r setwalk)"
 else
     deb=$dist/setwalk_${version}_amd64.deb
+    installed=1
     dpkg -i "$deb" > /dev/null
     expect_report "$report" env PATH=/usr/bin:/bin setwalk
     [ "$(man -w setwalk)" = /usr/share/man/man1/setwalk.1.gz ] ||
         die "man does not find the installed page"
     dpkg -r setwalk > /dev/null
+    installed=
     dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -n 's|^\./|/|; /[^/]$/p' |
         while read -r file; do
             [ ! -e "$file" ] || die "dpkg -r setwalk left $file behind"
