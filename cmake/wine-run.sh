@@ -4,7 +4,7 @@
 # messages off. A WINEPREFIX of the user's is used as it is: nothing is
 # written into it but what wine itself writes. Otherwise the program runs in
 # a prefix of the suite's own, outside the home folder: SETWALK_WINEPREFIX,
-# or setwalk-wine-UID in the temporary folder (about 600 MB). It is made on
+# or setwalk-wine-UID in the temporary folder (about 590 MB). It is made on
 # first use, under a lock since tests run side by side, and kept for later
 # runs; remove it and its .lock file beside it to get the space back.
 set -eu
