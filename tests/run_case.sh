@@ -68,7 +68,11 @@ on_terminal() {
         new-session -d -x 80 -y 24 "$BASH" -c \
         '"${@:3}"; echo $? > "$1"; tmux -S "$2" wait-for -S ended' \
         on-terminal "$work/status" "$work/tmux" "$@"
-    timeout 120 "${tmux[@]}" wait-for ended || fail "still running after 120 s"
+    if ! timeout 120 "${tmux[@]}" wait-for ended; then
+        "${tmux[@]}" kill-server
+        echo "FAIL: the program had not ended on the terminal after 120 s"
+        exit 1
+    fi
     "${tmux[@]}" capture-pane -p -N | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' > "$out"
     "${tmux[@]}" display -p '#{cursor_x},#{cursor_y}' > "$work/cursor"
     "${tmux[@]}" kill-server
