@@ -37,12 +37,15 @@ quiet() { [ ! -s "$err" ] || { fail "standard error is not empty:"; cat "$err"; 
 # A good run: the exact report, status 0, nothing on standard error.
 report() { status "$1" 0; same "$out" "$expected"; quiet; }
 
+# diagnostic_line REASON: the line the program writes when a write fails.
+diagnostic_line() { printf 'setwalk: write error: %s%s' "$1" "$newline"; }
+
 # A lost report: status 1 and exactly one diagnostic line, giving REASON
 # when one is named.
 diagnostic() {
     status "$1" 1
     if [ $# -gt 1 ]; then
-        printf 'setwalk: write error: %s%s' "$2" "$newline" > "$work/want-err"
+        diagnostic_line "$2" > "$work/want-err"
         same "$err" "$work/want-err"
     elif [ "$(wc -l < "$err")" -ne 1 ] || ! grep -q '^setwalk: write error' "$err"; then
         fail "expected one diagnostic line on standard error, got:"; cat "$err"
@@ -119,8 +122,9 @@ failure.concurrent)
     # one standard error give 100 whole lines.
     [ -c /dev/full ] || skip "this machine has no /dev/full"
     runs=100
-    printf 'setwalk: write error: No space left on device%s' "$newline" > "$work/line"
-    for ((i = 0; i < runs; i++)); do cat "$work/line"; done > "$work/want-err"
+    for ((i = 0; i < runs; i++)); do
+        diagnostic_line "No space left on device"
+    done > "$work/want-err"
     {
         for ((i = 0; i < runs; i++)); do "${program[@]}" > /dev/full & done
         wait
