@@ -1,13 +1,55 @@
 # SPDX-License-Identifier: MIT
-# What the Linux cross toolchains share: set setwalk_cpu, then include this.
-# Builds with Debian's g++-<cpu>-linux-gnu; tests run under qemu-user, which
-# needs the sysroot only when the link is dynamic.
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# What the Linux cross toolchains share: set setwalk_arch to a Debian
+# architecture, then include this. Builds with Debian's g++-TRIPLET against
+# the sysroot that sysroot.sh makes (the host's glibc version, for ARCH);
+# tests run under qemu-user.
 set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR ${setwalk_cpu})
-set(CMAKE_CXX_COMPILER ${setwalk_cpu}-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/${setwalk_cpu}-linux-gnu)
+
+function(setwalk_dpkg_architecture variable out)
+  execute_process(COMMAND dpkg-architecture -a${setwalk_arch} -q${variable}
+    OUTPUT_VARIABLE value OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET
+    COMMAND_ERROR_IS_FATAL ANY)
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
+setwalk_dpkg_architecture(DEB_HOST_GNU_TYPE triplet)
+setwalk_dpkg_architecture(DEB_HOST_GNU_CPU cpu)
+setwalk_dpkg_architecture(DEB_HOST_MULTIARCH multiarch)
+set(CMAKE_SYSTEM_PROCESSOR ${cpu})
+set(CMAKE_CXX_COMPILER ${triplet}-g++)
+
+execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/sysroot.sh ${setwalk_arch}
+  OUTPUT_VARIABLE sysroot OUTPUT_STRIP_TRAILING_WHITESPACE
+  COMMAND_ERROR_IS_FATAL ANY)
+set(CMAKE_SYSROOT ${sysroot})
+set(CMAKE_FIND_ROOT_PATH ${sysroot})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR
-  qemu-${setwalk_cpu} -L /usr/${setwalk_cpu}-linux-gnu)
+
+# The cross compiler looks in its own tree, with the cross packages' older
+# glibc, before it looks in the sysroot. So its header search is spelled out
+# (the C++ headers, the compiler's own, then the sysroot's C headers), and
+# the sysroot's start files and libraries come first in the link.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpversion
+  OUTPUT_VARIABLE gcc_version OUTPUT_STRIP_TRAILING_WHITESPACE
+  COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=include
+  OUTPUT_VARIABLE gcc_include OUTPUT_STRIP_TRAILING_WHITESPACE
+  COMMAND_ERROR_IS_FATAL ANY)
+set(cxx_include /usr/${triplet}/include/c++/${gcc_version})
+string(JOIN " " CMAKE_CXX_FLAGS_INIT -nostdinc
+  -isystem ${cxx_include} -isystem ${cxx_include}/${triplet}
+  -isystem ${cxx_include}/backward -isystem ${gcc_include}
+  -isystem ${sysroot}/usr/include/${multiarch} -isystem ${sysroot}/usr/include)
+string(JOIN " " CMAKE_EXE_LINKER_FLAGS_INIT -B${sysroot}/usr/lib/${multiarch}/
+  -L${sysroot}/usr/lib/${multiarch} -L${sysroot}/lib/${multiarch})
+
+# qemu-user names a few processors its own way.
+set(qemu_cpu ${cpu})
+if(cpu STREQUAL "i686")
+  set(qemu_cpu i386)
+elseif(cpu STREQUAL "powerpc64le")
+  set(qemu_cpu ppc64le)
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-${qemu_cpu} -L ${sysroot})
