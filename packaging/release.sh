@@ -1,19 +1,27 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
 # Makes a release of the commit checked out here:
 #
 #   packaging/release.sh OUT
 #
-# Builds every target in Release (static, stripped), runs each one's test
-# suite under its emulator, packs the downloads, checks every one of them,
-# and only then writes them and their SHA256SUMS into OUT, which must be
-# empty or not yet there:
+# Builds every target in Release, runs each one's test suite under its
+# emulator, packs the downloads, checks every one of them, and only then
+# writes them and their SHA256SUMS into OUT, which must be empty or not yet
+# there:
 #
-#   setwalk-V-windows-x86.zip            setwalk.exe, README, licence
-#   setwalk-V-linux-CPU.tar.gz           bin/, share/man/, share/doc/ for
-#                                        x86_64, arm64 and s390x
-#   setwalk_V_ARCH.deb                   amd64, arm64 and s390x
-#   setwalk-V.tar.gz                     the source, as git archive gives it
+#   setwalk-V-windows-x86.zip         setwalk.exe and its papers
+#   setwalk-V-linux-CPU.tar.gz        bin/, share/man/, share/doc/ for
+#                                     x86_64, arm64 and s390x: static
+#   setwalk_V_ARCH.deb                amd64, arm64 and s390x: glibc shared
+#   setwalk-V.tar.gz                  the source, as git archive gives it
+#   setwalk-V-glibc-source.tar.xz     the source of the glibc linked in
+#   setwalk-V.cdx.json                the SBOM (CycloneDX 1.5)
+#
+# What each download holds is written once, in packaging/contents; each
+# format is made from it in packaging/format/. The third-party notices and
+# the SBOM come from the links' own maps (packaging/link-records.sh), the
+# notice texts from the machine's Debian packages (packaging/credits).
 #
 # Two runs on the same commit give the same bytes: every time stamp is the
 # commit's (SOURCE_DATE_EPOCH, unless already set), archive entries are
@@ -23,18 +31,20 @@
 # CPack of CMake 3.25 writes its tar and zip entries in directory order with
 # the builder's user and group names, so they differ from machine to machine,
 # and a lintian-clean package needs files CPack does not make (a compressed
-# changelog and man page, the copyright file, the lintian overrides).
+# changelog and man page, the copyright file).
 #
 # Needs, beyond a C++ compiler and CMake 3.25: git, the cross compilers,
-# wine and qemu-user (see the README), tmux, zip, unzip, file, dpkg-deb and
-# lintian. Installing the amd64 package to try it needs root; without root
-# that check is skipped and says so.
+# wine and qemu-user (see the README), tmux, zip, unzip, file, dpkg-dev,
+# lintian, glibc-source, python3, node with npm, and, to try the amd64
+# package in a pristine Debian system, mmdebstrap and root (without root
+# that check is skipped and says so).
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 umask 022
 
 [ $# -eq 1 ] || { echo "usage: packaging/release.sh OUT" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
+packaging=$root/packaging
 out=$(realpath -m "$1")
 
 die() { echo "release: $*" >&2; exit 1; }
@@ -56,53 +66,21 @@ export SOURCE_DATE_EPOCH
 maintainer='The setwalk authors <setwalk@example.org>'
 report=$root/tests/report.txt
 report_crlf=$root/tests/report-crlf.txt
+glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
 
 work=$(mktemp -d)
-installed=
-# Whatever happens, leave the machine as it was found.
-cleanup() {
-    [ -z "$installed" ] || dpkg -r setwalk > /dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir "$work/build" "$work/pack" "$work/dist" "$work/check"
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/build" "$work/stage" "$work/pack" "$work/dist" "$work/check"
 dist=$work/dist
 
-# Each target: its name in the artifacts, its toolchain file (none for the
-# native build), the Debian architecture (none for Windows) and the command
-# that runs one of its programs here.
+# Each target: its name in the downloads, its toolchain file (none for the
+# native build) and its Debian architecture (none for Windows).
 targets=(
-    "linux-x86_64||amd64|"
-    "linux-arm64|cmake/linux-arm64.cmake|arm64|qemu-aarch64"
-    "linux-s390x|cmake/linux-s390x.cmake|s390x|qemu-s390x"
-    "windows-x86|cmake/windows-x86.cmake||$root/cmake/wine-run.sh"
+    "linux-x86_64||amd64"
+    "linux-arm64|cmake/linux-arm64.cmake|arm64"
+    "linux-s390x|cmake/linux-s390x.cmake|s390x"
+    "windows-x86|cmake/windows-x86.cmake|"
 )
-
-# build NAME TOOLCHAIN ARCH: configure, build and test one target, then
-# install it stripped into $work/install/NAME and, for a Linux target (one
-# with a Debian architecture ARCH), copy that under usr/ in $work/deb/NAME.
-build() {
-    local name=$1 toolchain=$2 arch=$3 dir=$work/build/$1
-    step "build and test $name"
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DSETWALK_STATIC=ON \
-        -DSETWALK_WARNINGS_AS_ERRORS=ON ${toolchain:+--toolchain "$root/$toolchain"} \
-        > "$dir.log"
-    grep -q '^-- setwalk link: static$' "$dir.log" || die "$name is not linked statically"
-    cmake --build "$dir" >> "$dir.log"
-    ctest --test-dir "$dir" --output-on-failure > "$dir.tests" ||
-        { cat "$dir.tests"; die "the tests of $name failed"; }
-    grep -E 'tests passed|did not run|Skipped' "$dir.tests"
-    cmake --install "$dir" --strip --prefix "$work/install/$name" > /dev/null
-    if [ -n "$arch" ]; then
-        # What Debian's own packages leave out of a binary as well: the
-        # compilers' version strings and the loose notes.
-        "$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$dir/CMakeCache.txt")" \
-            --remove-section=.comment --remove-section=.note "$work/install/$name/bin/setwalk"
-        mkdir -p "$work/deb/$name/usr/bin"
-        cp -R "$work/install/$name/share" "$work/deb/$name/usr/"
-        cp "$work/install/$name/bin/setwalk" "$work/deb/$name/usr/bin/"
-    fi
-}
 
 # settle TREE: the modes and time stamps every archive entry gets.
 settle() {
@@ -113,56 +91,121 @@ settle() {
     find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 }
 
-# tarball TOP: TOP (a folder in $work/pack) as $dist/TOP.tar.gz.
-tarball() {
-    settle "$work/pack/$1"
-    tar -C "$work/pack" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 \
-        --group=0 --numeric-owner --format=gnu -cf - "$1" | gzip -9n > "$dist/$1.tar.gz"
+# package_files STAGE: for each row of packaging/contents, the file in
+# STAGE, its place in the tree and its name in one folder.
+package_files() {
+    local path flat condition file
+    while read -r path flat condition; do
+        file=$1/$path
+        [ -e "$file" ] || file=$file.exe
+        if [ -e "$file" ]; then
+            printf '%s %s %s\n' "$file" "${file#"$1"/}" "$flat"
+        elif [ "$condition" != "if linked" ]; then
+            die "${1##*/} lacks $path"
+        fi
+    done < <(grep -v '^#' "$packaging/contents")
 }
 
-# debian_changelog: NEWS.md in the form of a Debian changelog.
-debian_changelog() {
-    local line version='' day=''
-    while IFS= read -r line; do
-        case $line in
-        '## '*)
-            [ -z "$version" ] || printf '\n -- %s  %s\n\n' "$maintainer" "$(date -R -d "$day")"
-            version=${line#'## '} version=${version%% *}
-            day=${line##*'('} day=${day%')'}
-            printf 'setwalk (%s) unstable; urgency=medium\n\n' "$version" ;;
-        '- '*) printf '  * %s\n' "${line#- }" ;;
-        '  '*) printf '    %s\n' "${line#  }" ;;
-        esac
-    done < "$root/NEWS.md"
-    printf '\n -- %s  %s\n' "$maintainer" "$(date -R -d "$day")"
+# shellcheck source=packaging/format/tarball.sh
+. "$packaging/format/tarball.sh"
+# shellcheck source=packaging/format/zip.sh
+. "$packaging/format/zip.sh"
+# shellcheck source=packaging/format/deb.sh
+. "$packaging/format/deb.sh"
+
+# build NAME TOOLCHAIN [CMAKE-OPTION...]: configure, build and test one
+# program, install it stripped into $work/stage/NAME with the notices its
+# link needs, and leave its link records in $work/stage/NAME.records.
+build() {
+    local name=$1 toolchain=$2 dir=$work/build/$1 stage=$work/stage/$1 sysroot program
+    shift 2
+    step "build and test $name"
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DSETWALK_STATIC=ON \
+        -DSETWALK_WARNINGS_AS_ERRORS=ON ${toolchain:+--toolchain "$root/$toolchain"} "$@" \
+        > "$dir.log"
+    cmake --build "$dir" >> "$dir.log"
+    ctest --test-dir "$dir" --output-on-failure > "$dir.tests" ||
+        { cat "$dir.tests"; die "the tests of $name failed"; }
+    grep -E 'tests passed|did not run|Skipped' "$dir.tests"
+    cmake --install "$dir" --strip --prefix "$stage" > /dev/null
+    program=$(echo "$stage"/bin/setwalk*)
+    if [[ $program != *.exe ]]; then
+        # What Debian's own packages leave out of a binary as well: the
+        # compilers' version strings and the loose notes.
+        "$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$dir/CMakeCache.txt")" \
+            --remove-section=.comment --remove-section=.note "$program"
+    fi
+    sysroot=$(sed -n 's/^CMAKE_SYSROOT:[A-Z]*=//p' "$dir/CMakeCache.txt")
+    echo "$sysroot" > "$stage.sysroot"
+    "$packaging/link-records.sh" "$dir/setwalk.map" ${sysroot:+"$sysroot"} > "$stage.records"
+    # The emulator that runs this target's programs here, if it needs one.
+    sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$dir/CMakeCache.txt" |
+        tr ';' ' ' > "$stage.runner"
 }
 
-# package NAME ARCH: the Debian package of the target NAME.
-package() {
-    local tree=$work/deb/$1 arch=$2 doc
-    doc=$tree/usr/share/doc/setwalk
-    step "package setwalk_${version}_$arch.deb"
-    gzip -9n "$tree/usr/share/man/man1/setwalk.1"
-    rm "$doc/LICENSE" # the copyright file holds it
-    debian_changelog | gzip -9n > "$doc/changelog.gz"
-    {
-        sed "s/@MAINTAINER@/$maintainer/" "$root/packaging/debian/copyright.in"
-        printf '\nLicense: MIT\n'
-        sed -n '/^Permission/,$p' "$root/LICENSE" | sed 's/^$/./; s/^/ /'
-    } > "$doc/copyright"
-    mkdir -p "$tree/usr/share/lintian/overrides" "$tree/DEBIAN"
-    cp "$root/packaging/debian/setwalk.lintian-overrides" \
-        "$tree/usr/share/lintian/overrides/setwalk"
-    (cd "$tree" && find usr -type f | sort | xargs md5sum) > "$tree/DEBIAN/md5sums"
-    sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" \
-        -e "s/@MAINTAINER@/$maintainer/" \
-        -e "s/@SIZE@/$(du -sk --apparent-size "$tree/usr" | cut -f1)/" \
-        "$root/packaging/debian/control.in" > "$tree/DEBIAN/control"
-    settle "$tree"
-    dpkg-deb --root-owner-group -Zxz --build "$tree" \
-        "$dist/setwalk_${version}_$arch.deb" > /dev/null
+# notices STAGE PROGRAM: the notices of the program built into STAGE, named
+# PROGRAM in its download, from its link records.
+notices() {
+    "$packaging/notices.sh" "$1.records" "$2" "$version" "$1/share/doc/setwalk"
+    mv "$1/share/doc/setwalk/notices" "$1/share/doc/setwalk/THIRD-PARTY-NOTICES"
 }
 
+for target in "${targets[@]}"; do
+    IFS='|' read -r name toolchain arch <<< "$target"
+    build "$name" "$toolchain"
+    notices "$work/stage/$name" "setwalk-$version-$name/$(cd "$work/stage/$name" && echo bin/setwalk*)"
+    if [ -n "$arch" ]; then
+        build "$name.deb" "$toolchain" -DSETWALK_SHARED_LIBC=ON
+        grep -q '^-- setwalk link: static C++ runtime, dynamic libc$' "$work/build/$name.deb.log" ||
+            die "the package build of $name does not link glibc shared"
+        # glibc's start files, which every dynamic program carries (under
+        # its licence's linking exception), come with the libc6 the package
+        # depends on; what else the link took is in the package itself.
+        sed -i '/\tglibc\t/d' "$work/stage/$name.deb.records"
+        notices "$work/stage/$name.deb" "/usr/bin/setwalk"
+    fi
+done
+for target in "${targets[@]}"; do
+    IFS='|' read -r name _ arch <<< "$target"
+    grep -q '^-- setwalk link: static$' "$work/build/$name.log" || die "$name is not linked statically"
+done
+
+step "pack the downloads"
+binaries=$work/binaries
+for target in "${targets[@]}"; do
+    IFS='|' read -r name _ arch <<< "$target"
+    top=setwalk-$version-$name stage=$work/stage/$name
+    if [ -z "$arch" ]; then
+        pack_zip "$stage" "$top"
+        printf '%s\t%s\t%s\t%s\n' "$top.zip" "$top/setwalk.exe" "$stage/bin/setwalk.exe" \
+            "$stage.records" >> "$binaries"
+        continue
+    fi
+    pack_tarball "$stage" "$top"
+    pack_deb "$stage.deb" "$arch" "$stage.deb.records" "$(cat "$stage.deb.sysroot")"
+    printf '%s\t%s\t%s\t%s\n' "$top.tar.gz" "$top/bin/setwalk" "$stage/bin/setwalk" \
+        "$stage.records" "setwalk_${version}_$arch.deb" "usr/bin/setwalk" \
+        "$stage.deb/bin/setwalk" "$stage.deb.records" >> "$binaries"
+done
+
+step "pack the source, and glibc's"
+git -C "$root" -c tar.umask=0022 archive --format=tar --prefix="setwalk-$version/" HEAD |
+    gzip -9n > "$dist/setwalk-$version.tar.gz"
+# Debian's glibc-source ships the upstream tarball and Debian's changes; it
+# must be the very version that was linked.
+[ "$(dpkg-query -W -f='${Version}' glibc-source)" = "$glibc" ] ||
+    die "glibc-source is not at $glibc, the version of libc6-dev (apt-get install glibc-source=$glibc)"
+mkdir "$work/pack/glibc-$glibc"
+cp -R /usr/src/glibc/. "$work/pack/glibc-$glibc/"
+settle "$work/pack/glibc-$glibc"
+tar -C "$work/pack" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 \
+    --numeric-owner --format=gnu -cf - "glibc-$glibc" | xz -T1 -6 > "$dist/setwalk-$version-glibc-source.tar.xz"
+
+step "write the SBOM"
+sbom=$dist/setwalk-$version.cdx.json
+python3 "$packaging/sbom/sbom.py" "$version" "$packaging/credits" "$binaries" > "$sbom"
+
+step "check each download"
 # expect_report WANTED COMMAND...: COMMAND writes exactly WANTED, status 0.
 expect_report() {
     local wanted=$1
@@ -196,83 +239,78 @@ unpack() {
     echo "$to/$name"
 }
 
-for target in "${targets[@]}"; do
-    IFS='|' read -r name toolchain arch _ <<< "$target"
-    build "$name" "$toolchain" "$arch"
-done
+# holds FILE TEXT...: FILE holds each TEXT.
+holds() {
+    local file=$1 text
+    shift
+    for text; do grep -qF -- "$text" "$file" || die "${file#"$work"/} does not say \"$text\""; done
+}
 
-step "pack the archives"
+glibc_source=setwalk-$version-glibc-source.tar.xz
 for target in "${targets[@]}"; do
-    IFS='|' read -r name _ arch _ <<< "$target"
+    IFS='|' read -r name _ arch <<< "$target"
     top=setwalk-$version-$name
-    if [ "$name" = windows-x86 ]; then
-        # The program and its papers side by side, as Windows users expect.
-        mkdir "$work/pack/$top"
-        cp "$work/install/$name/bin/setwalk.exe" \
-            "$work/install/$name/share/doc/setwalk/"{README.md,LICENSE} "$work/pack/$top/"
-        settle "$work/pack/$top"
-        (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@)
-    else
-        cp -R "$work/install/$name" "$work/pack/$top"
-        tarball "$top"
-        package "$name" "$arch"
-    fi
-done
-step "pack the source"
-git -C "$root" -c tar.umask=0022 archive --format=tar --prefix="setwalk-$version/" HEAD |
-    gzip -9n > "$dist/setwalk-$version.tar.gz"
-
-step "check each download"
-for target in "${targets[@]}"; do
-    IFS='|' read -r name _ arch runner <<< "$target"
-    top=setwalk-$version-$name
-    if [ "$name" = windows-x86 ]; then
+    read -r -a runner < "$work/stage/$name.runner"
+    if [ -z "$arch" ]; then
         tree=$(unpack "$dist/$top.zip")
         expect_binary "$tree/setwalk.exe" 'PE32 executable (console) Intel 80386'
+        holds "$tree/THIRD-PARTY-NOTICES.txt" "ZPL-2.1" "the mingw-w64 project" \
+            "Lucent Technologies" "David M. Gay"
         alone=$(mktemp -d "$work/check/alone.XXXX")
         cp "$tree/setwalk.exe" "$alone/"
-        (cd "$alone" && expect_report "$report_crlf" "$runner" setwalk.exe)
-        echo "ok: $top.zip, its setwalk.exe alone in a folder under wine"
+        (cd "$alone" && expect_report "$report_crlf" "${runner[@]}" setwalk.exe)
+        echo "ok: $top.zip, its notices, its setwalk.exe alone in a folder under wine"
         continue
     fi
     tree=$(unpack "$dist/$top.tar.gz")
     expect_binary "$tree/bin/setwalk" 'statically linked'
-    expect_report "$report" ${runner:+"$runner"} "$tree/bin/setwalk"
-    [ -f "$tree/share/man/man1/setwalk.1" ] || die "$top.tar.gz has no man page"
-    for doc in README.md LICENSE NEWS.md; do
-        [ -f "$tree/share/doc/setwalk/$doc" ] || die "$top.tar.gz has no $doc"
-    done
-    echo "ok: $top.tar.gz"
+    expect_report "$report" "${runner[@]}" "$tree/bin/setwalk"
+    while read -r _ path _; do
+        [ -f "$tree/$path" ] || die "$top.tar.gz has no $path"
+    done < <(package_files "$work/stage/$name")
+    cmp -s /usr/share/common-licenses/LGPL-2.1 "$tree/share/doc/setwalk/LGPL-2.1" ||
+        die "$top.tar.gz lacks the LGPL-2.1 text"
+    holds "$tree/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California" \
+        "glibc $glibc" "$glibc_source"
+    echo "ok: $top.tar.gz, with the notices, the LGPL and the name of the glibc source"
 
     deb=$dist/setwalk_${version}_$arch.deb
     lintian --no-tag-display-limit "$deb" > "$work/check/lintian" 2>&1 || true
     ! grep -E '^[EW]: ' "$work/check/lintian" || die "lintian finds fault with ${deb##*/}"
     [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || die "${deb##*/}: wrong Architecture"
+    [[ $(dpkg-deb -f "$deb" Depends) == libc6\ * ]] || die "${deb##*/} does not depend on libc6"
+    [ -n "$(dpkg-deb -f "$deb" Built-Using)" ] || die "${deb##*/} has no Built-Using"
     tree=$(mktemp -d "$work/check/deb.XXXX")
     dpkg-deb -x "$deb" "$tree"
-    expect_report "$report" ${runner:+"$runner"} "$tree/usr/bin/setwalk"
-    echo "ok: ${deb##*/}, lintian clean"
+    expect_binary "$tree/usr/bin/setwalk" 'dynamically linked'
+    expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
+    echo "ok: ${deb##*/}, lintian clean, $(dpkg-deb -f "$deb" Depends), built using $(dpkg-deb -f "$deb" Built-Using)"
 done
 
-step "install, run and remove setwalk_${version}_amd64.deb"
+step "check the SBOM"
+# The schema validator comes from the npm registry, at the versions that
+# packaging/sbom/package.json pins; it must also turn down a planted fault.
+mkdir "$work/sbom"
+cp "$packaging/sbom/package.json" "$packaging/sbom/check.js" "$work/sbom/"
+(cd "$work/sbom" && npm install --no-audit --no-fund --no-package-lock --silent > /dev/null) ||
+    die "cannot install the SBOM validator"
+node "$work/sbom/check.js" "$sbom" || die "the SBOM is not valid"
+sed 's/"LGPL-2.1-or-later AND /"LGPL-2.1-or-latr AND /' "$sbom" > "$work/check/planted.json"
+! cmp -s "$sbom" "$work/check/planted.json" || die "no licence to plant a fault in"
+! node "$work/sbom/check.js" "$work/check/planted.json" 2> /dev/null ||
+    die "the SBOM validator passes an invalid licence identifier"
+while IFS=$'\t' read -r _ _ file _; do
+    holds "$sbom" "$(sha256sum < "$file" | cut -d' ' -f1)"
+done < "$binaries"
+[ "$(grep -o '"name": "libc6-dev",' -A1 "$sbom" | sed -n 's/.*"version": "\(.*\)",/\1/p' | sort -u)" = "$glibc" ] ||
+    die "the SBOM does not name exactly one glibc, $glibc"
+echo "ok: ${sbom##*/}, valid, with every shipped binary's sha256 and glibc $glibc alone"
+
+step "install, run, remove and purge setwalk_${version}_amd64.deb in a pristine Debian"
 if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: installing a package needs root (CI does it)"
-elif dpkg -s setwalk > /dev/null 2>&1; then
-    die "setwalk is installed here already; remove it first (dpkg -r setwalk)"
+    echo "skipped: making a Debian system needs root (CI does it)"
 else
-    deb=$dist/setwalk_${version}_amd64.deb
-    installed=1
-    dpkg -i "$deb" > /dev/null
-    expect_report "$report" env PATH=/usr/bin:/bin setwalk
-    [ "$(man -w setwalk)" = /usr/share/man/man1/setwalk.1.gz ] ||
-        die "man does not find the installed page"
-    dpkg -r setwalk > /dev/null
-    installed=
-    dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -n 's|^\./|/|; /[^/]$/p' |
-        while read -r file; do
-            [ ! -e "$file" ] || die "dpkg -r setwalk left $file behind"
-        done
-    echo "ok: installed, ran from PATH, man found its page, removed cleanly"
+    "$packaging/pristine-install.sh" "$dist/setwalk_${version}_amd64.deb" "$report"
 fi
 
 step "build and test the source with the README's commands"

@@ -1,0 +1,61 @@
+#!/bin/bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# Tries a Debian package as a user's machine would take it, without touching
+# this one:
+#
+#   packaging/pristine-install.sh DEB REPORT
+#
+# Makes a minimal Debian system of this machine's release with mmdebstrap,
+# from the archive this machine uses, and in it: installs DEB with apt,
+# which must find its dependencies; runs setwalk from PATH, which must write
+# exactly REPORT; removes and purges the package; and wants no file left
+# that was not there before. The system is thrown away. Needs root.
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: pristine-install.sh DEB REPORT" >&2; exit 2; }
+deb=$(realpath "$1") report=$(realpath "$2")
+. /etc/os-release
+sources=()
+for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ ! -s "$file" ] || sources+=("$file")
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$deb" "$work/setwalk.deb"
+cp "$report" "$work/report"
+cat > "$work/try" <<'SCRIPT'
+#!/bin/sh
+set -eu
+cd /tmp/try
+# Every file of the system, to see what the package leaves behind; apt's
+# and dpkg's own records, logs and caches change by design.
+files() {
+    find / -xdev \( -path /proc -o -path /tmp -o -path /var/cache -o -path /var/log \
+        -o -path /var/lib/apt -o -path /var/lib/dpkg \) -prune -o -print | sort
+}
+files > before
+apt-get install -y -q ./setwalk.deb > apt.log 2>&1 || { cat apt.log; exit 1; }
+echo "installed: $(dpkg-query -W -f='${Package} ${Version} ${Architecture}' setwalk)"
+echo "its dependencies: $(dpkg-query -W -f='${Depends}' setwalk)"
+command -v setwalk
+setwalk > out
+cmp report out
+echo "ran from PATH and wrote the exact report"
+apt-get remove -y -q setwalk > apt.log 2>&1 || { cat apt.log; exit 1; }
+apt-get purge -y -q setwalk > apt.log 2>&1 || { cat apt.log; exit 1; }
+! dpkg-query -W setwalk 2> /dev/null || { echo "setwalk is still known to dpkg"; exit 1; }
+files > after
+if ! cmp -s before after; then
+    echo "the package left this behind:"; diff before after; exit 1
+fi
+echo "removed and purged: nothing left behind"
+SCRIPT
+chmod 755 "$work/try"
+
+# shellcheck disable=SC2016 # $1 is the new system's root, given by mmdebstrap
+mmdebstrap --variant=minbase --quiet \
+    --customize-hook='mkdir "$1/tmp/try"' \
+    --customize-hook="copy-in $work/try $work/setwalk.deb $work/report /tmp/try" \
+    --customize-hook='chroot "$1" /tmp/try/try' \
+    "$VERSION_CODENAME" /dev/null "${sources[@]}" < /dev/null
