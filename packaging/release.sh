@@ -113,12 +113,14 @@ package_files() {
 # shellcheck source=packaging/format/deb.sh
 . "$packaging/format/deb.sh"
 
-# build NAME TOOLCHAIN [CMAKE-OPTION...]: configure, build and test one
-# program, install it stripped into $work/stage/NAME with the notices its
-# link needs, and leave its link records in $work/stage/NAME.records.
+# build NAME TOOLCHAIN ARCH [CMAKE-OPTION...]: configure, build and test one
+# program for the Debian architecture ARCH (none for Windows), install it
+# stripped into $work/stage/NAME, and leave its link records in
+# $work/stage/NAME.records.
 build() {
-    local name=$1 toolchain=$2 dir=$work/build/$1 stage=$work/stage/$1 sysroot program
-    shift 2
+    local name=$1 toolchain=$2 arch=$3 dir=$work/build/$1 stage=$work/stage/$1 sysroot=
+    local program
+    shift 3
     step "build and test $name"
     cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DSETWALK_STATIC=ON \
         -DSETWALK_WARNINGS_AS_ERRORS=ON ${toolchain:+--toolchain "$root/$toolchain"} "$@" \
@@ -135,7 +137,10 @@ build() {
         "$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$dir/CMakeCache.txt")" \
             --remove-section=.comment --remove-section=.note "$program"
     fi
-    sysroot=$(sed -n 's/^CMAKE_SYSROOT:[A-Z]*=//p' "$dir/CMakeCache.txt")
+    # A Linux cross build links against the sysroot that its toolchain made.
+    if [ -n "$toolchain" ] && [ -n "$arch" ]; then
+        sysroot=$("$root/cmake/sysroot.sh" "$arch")
+    fi
     echo "$sysroot" > "$stage.sysroot"
     "$packaging/link-records.sh" "$dir/setwalk.map" ${sysroot:+"$sysroot"} > "$stage.records"
     # The emulator that runs this target's programs here, if it needs one.
@@ -152,10 +157,10 @@ notices() {
 
 for target in "${targets[@]}"; do
     IFS='|' read -r name toolchain arch <<< "$target"
-    build "$name" "$toolchain"
+    build "$name" "$toolchain" "$arch"
     notices "$work/stage/$name" "setwalk-$version-$name/$(cd "$work/stage/$name" && echo bin/setwalk*)"
     if [ -n "$arch" ]; then
-        build "$name.deb" "$toolchain" -DSETWALK_SHARED_LIBC=ON
+        build "$name.deb" "$toolchain" "$arch" -DSETWALK_SHARED_LIBC=ON
         grep -q '^-- setwalk link: static C++ runtime, dynamic libc$' "$work/build/$name.deb.log" ||
             die "the package build of $name does not link glibc shared"
         # glibc's start files, which every dynamic program carries (under
