@@ -8,6 +8,12 @@
 # first use, under a lock since tests run side by side, and kept for later
 # runs; remove it and its .lock file beside it to get the space back.
 set -eu
+# wine's loader is a 32-bit x86 program, which a kernel built without
+# 32-bit support cannot start; say so plainly rather than fail each case.
+if ! wine --version > /dev/null 2>&1; then
+    echo "wine-run.sh: wine cannot start here; does this kernel run 32-bit x86 programs?" >&2
+    exit 126
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # Without its menu builder, wine leaves the home folder alone.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
