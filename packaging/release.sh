@@ -261,7 +261,7 @@ glibc_source=setwalk-$version-glibc-source.tar.xz
 for target in "${targets[@]}"; do
     IFS='|' read -r name _ arch <<< "$target"
     top=setwalk-$version-$name
-    read -r -a runner < "$work/stage/$name.runner"
+    read -r -a runner < "$work/stage/$name.runner" || true # empty: runs natively
     if [ -z "$arch" ]; then
         tree=$(unpack "$dist/$top.zip")
         expect_binary "$tree/setwalk.exe" 'PE32 executable (console) Intel 80386'
