@@ -150,8 +150,8 @@ build() {
     echo "$sysroot" > "$stage.sysroot"
     "$packaging/link-records.sh" "$dir/setwalk.map" ${sysroot:+"$sysroot"} > "$stage.records"
     # The emulator that runs this target's programs here, if it needs one.
-    sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$dir/CMakeCache.txt" |
-        tr ';' ' ' > "$stage.runner"
+    cmake ${toolchain:+-DTOOLCHAIN="$root/$toolchain"} -P "$packaging/emulator.cmake" \
+        > "$stage.runner"
 }
 
 # notices STAGE PROGRAM: the notices of the program built into STAGE, named
@@ -261,7 +261,7 @@ glibc_source=setwalk-$version-glibc-source.tar.xz
 for target in "${targets[@]}"; do
     IFS='|' read -r name _ arch <<< "$target"
     top=setwalk-$version-$name
-    read -r -a runner < "$work/stage/$name.runner" || true # empty: runs natively
+    read -r -a runner < "$work/stage/$name.runner"
     if [ -z "$arch" ]; then
         tree=$(unpack "$dist/$top.zip")
         expect_binary "$tree/setwalk.exe" 'PE32 executable (console) Intel 80386'
