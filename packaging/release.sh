@@ -321,7 +321,12 @@ sed 's/"LGPL-2.1-or-later AND /"LGPL-2.1-or-latr AND /' "$sbom" > "$work/check/p
 while IFS=$'\t' read -r _ _ file _; do
     holds "$sbom" "$(sha256sum < "$file" | cut -d' ' -f1)"
 done < "$binaries"
-[ "$(grep -o '"name": "libc6-dev",' -A1 "$sbom" | sed -n 's/.*"version": "\(.*\)",/\1/p' | sort -u)" = "$glibc" ] ||
+glibcs=$(python3 -c 'import json, sys
+for b in json.load(open(sys.argv[1]))["components"]:
+    for c in b["components"]:
+        if {"name": "debian:source", "value": "glibc"} in c["properties"]:
+            print(c["version"])' "$sbom" | sort -u)
+[ "$glibcs" = "$glibc" ] ||
     die "the SBOM does not name exactly one glibc, $glibc"
 echo "ok: ${sbom##*/}, valid, with every shipped binary's sha256 and glibc $glibc alone"
 
