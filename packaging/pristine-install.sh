@@ -9,7 +9,7 @@
 # Makes a minimal Debian system of this machine's release with mmdebstrap,
 # from the archive this machine uses, and in it: installs DEB with apt,
 # which must find its dependencies; runs setwalk from PATH, which must write
-# exactly REPORT; removes and purges the package; and wants no file left
+# exactly REPORT; removes the package, then purges it; and wants no file left
 # that was not there before. The system is thrown away. Needs root.
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: pristine-install.sh DEB REPORT" >&2; exit 2; }
@@ -42,8 +42,9 @@ command -v setwalk
 setwalk > out
 cmp report out
 echo "ran from PATH and wrote the exact report"
-apt-get remove -y -q setwalk > apt.log 2>&1 || { cat apt.log; exit 1; }
-apt-get purge -y -q setwalk > apt.log 2>&1 || { cat apt.log; exit 1; }
+# apt knows no archive that holds setwalk, so dpkg takes it out again.
+dpkg --remove setwalk > dpkg.log 2>&1 || { cat dpkg.log; exit 1; }
+dpkg --purge setwalk > dpkg.log 2>&1 || { cat dpkg.log; exit 1; }
 ! dpkg-query -W setwalk 2> /dev/null || { echo "setwalk is still known to dpkg"; exit 1; }
 files > after
 if ! cmp -s before after; then
