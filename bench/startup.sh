@@ -1,5 +1,6 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
 # Start-up benchmark: what a whole run of setwalk costs next to the floor (a
 # static C program making one write(2) of the same report) and next to
 # coreutils printf writing the same text.

@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
 # 32-bit Windows console program, cross-built with MinGW-w64 (Debian package
 # g++-mingw-w64-i686). Tests run under wine.
 set(CMAKE_SYSTEM_NAME Windows)

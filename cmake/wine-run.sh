@@ -1,5 +1,6 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
 # Starts a Windows program under wine for the test suite, with wine's own
 # messages off. A WINEPREFIX of the user's is used as it is: nothing is
 # written into it but what wine itself writes. Otherwise the program runs in

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: 2026 The setwalk authors
 // setwalk: walk one cursor over a set of three numbers, first forward and
 // then back, writing each number as the cursor reaches it.
 

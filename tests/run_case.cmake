@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
 # The cases of the setwalk test suite that need no shell, run by CMake itself
 # so that they pass or fail the same on any build host:
 #

@@ -1,5 +1,6 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
 # One case of the setwalk test suite.
 #
 #   run_case.sh CASE SYSTEM EXPECTED COMMAND...
