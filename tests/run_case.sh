@@ -161,8 +161,17 @@ failure.reader-gone-sigpipe-ignored)
     (trap '' PIPE; exec "${program[@]}" >&4 2> "$err"); diagnostic $? "Broken pipe" ;;
 terminal.screen)
     command -v tmux > /dev/null || skip "tmux is not installed"
-    on_terminal "${program[@]}"
+    # Natively, strace also counts the writes that reach the terminal.
+    tracer=()
+    if [ ${#program[@]} -eq 1 ] && command -v strace > /dev/null; then
+        tracer=(env ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=write -o "$work/calls")
+    fi
+    on_terminal "${tracer[@]}" "${program[@]}"
     status "$(cat "$work/status")" 0
+    if [ ${#tracer[@]} -gt 0 ]; then
+        writes=$(grep -c '^[0-9 ]*write(1,' "$work/calls")
+        [ "$writes" -eq 1 ] || fail "the report reached the terminal in $writes writes, not one"
+    fi
     # The screen is the four lines and the cursor rests at the start of the
     # line below them: nothing else was written, not even a blank line.
     # Wine's console draws a space as an erased cell, so its screen cannot
