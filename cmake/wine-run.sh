@@ -8,6 +8,14 @@
 # or setwalk-wine-UID in the temporary folder (about 590 MB). It is made on
 # first use, under a lock since tests run side by side, and kept for later
 # runs; remove it and its .lock file beside it to get the space back.
+#
+#   wine-run.sh PROGRAM ARGUMENT...   runs PROGRAM
+#   wine-run.sh --version             says which wine, touching no prefix
+#   wine-run.sh --prepare             makes or updates the prefix, quietly
+#
+# wine tells on standard error when it makes a prefix or brings one up to
+# date for a new wine version; the suite runs --prepare once before its
+# cases, so that none of them sees those messages.
 set -eu
 # wine's loader is a 32-bit x86 program, which a kernel built without
 # 32-bit support cannot start; say so plainly rather than fail each case.
@@ -15,6 +23,7 @@ if ! wine --version > /dev/null 2>&1; then
     echo "wine-run.sh: wine cannot start here; does this kernel run 32-bit x86 programs?" >&2
     exit 126
 fi
+[ "${1:-}" != --version ] || exec wine --version
 export WINEDEBUG=${WINEDEBUG:--all}
 # Without its menu builder, wine leaves the home folder alone.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
@@ -30,5 +39,9 @@ if [ -z "${WINEPREFIX:-}" ]; then
             fi
         ) 9> "$WINEPREFIX.lock"
     fi
+fi
+if [ "${1:-}" = --prepare ]; then
+    wineboot -u < /dev/null > /dev/null 2>&1
+    exec wineserver -w
 fi
 exec wine "$@"
