@@ -1,13 +1,20 @@
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
-# What the Linux cross toolchains share: set setwalk_arch to a Debian
-# architecture, then include this. Builds with Debian's g++-TRIPLET against
-# the sysroot that sysroot.sh makes (the host's glibc version, for ARCH);
-# tests run under qemu-user.
+# Linux on another processor, for a Debian architecture:
+#
+#   cmake -S . -B build --toolchain cmake/linux-cross.cmake -DSETWALK_ARCH=arm64
+#
+# Builds with Debian's g++-TRIPLET against the sysroot that sysroot.sh makes
+# (the host's glibc version, for SETWALK_ARCH); tests run under qemu-user.
 set(CMAKE_SYSTEM_NAME Linux)
+if(NOT SETWALK_ARCH)
+  message(FATAL_ERROR "linux-cross.cmake wants -DSETWALK_ARCH=<Debian architecture>")
+endif()
+# The checks that configure compiles read this file too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES SETWALK_ARCH)
 
 function(setwalk_dpkg_architecture variable out)
-  execute_process(COMMAND dpkg-architecture -a${setwalk_arch} -q${variable}
+  execute_process(COMMAND dpkg-architecture -a${SETWALK_ARCH} -q${variable}
     OUTPUT_VARIABLE value OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET
     COMMAND_ERROR_IS_FATAL ANY)
   set(${out} ${value} PARENT_SCOPE)
@@ -18,7 +25,7 @@ setwalk_dpkg_architecture(DEB_HOST_MULTIARCH multiarch)
 set(CMAKE_SYSTEM_PROCESSOR ${cpu})
 set(CMAKE_CXX_COMPILER ${triplet}-g++)
 
-execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/sysroot.sh ${setwalk_arch}
+execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/sysroot.sh ${SETWALK_ARCH}
   OUTPUT_VARIABLE sysroot OUTPUT_STRIP_TRAILING_WHITESPACE
   COMMAND_ERROR_IS_FATAL ANY)
 set(CMAKE_SYSROOT ${sysroot})

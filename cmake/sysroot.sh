@@ -54,6 +54,11 @@ if [ ! -e "$sysroot/.complete" ]; then
                 done
             fi
         done
+        # The packages' absolute links (such as /lib64/ld64.so.2) would lead
+        # out of the sysroot into this machine; make them relative.
+        find "$sysroot" -type l -lname '/*' | while read -r link; do
+            ln -sfn "$(realpath -m --relative-to="${link%/*}" "$sysroot$(readlink "$link")")" "$link"
+        done
         rm -rf "$sysroot.debs" "$sysroot.control" "$sysroot.log"
         touch "$sysroot/.complete"
     ) 9> "$top/$arch.lock"

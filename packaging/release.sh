@@ -76,14 +76,9 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/build" "$work/stage" "$work/pack" "$work/dist" "$work/check"
 dist=$work/dist
 
-# Each target: its name in the downloads, its toolchain file (none for the
-# native build) and its Debian architecture (none for Windows).
-targets=(
-    "linux-x86_64||amd64"
-    "linux-arm64|cmake/linux-arm64.cmake|arm64"
-    "linux-s390x|cmake/linux-s390x.cmake|s390x"
-    "windows-x86|cmake/windows-x86.cmake|"
-)
+# The targets, one line each: NAME DEBIAN-ARCH RPM-ARCH TOOLCHAIN (see the
+# table's own comment); - stands for none.
+mapfile -t targets < <(grep -v '^#' "$root/cmake/targets")
 
 # settle TREE: the modes and time stamps every archive entry gets.
 settle() {
@@ -115,19 +110,28 @@ package_files() {
 . "$packaging/format/zip.sh"
 # shellcheck source=packaging/format/deb.sh
 . "$packaging/format/deb.sh"
+# shellcheck source=packaging/format/rpm.sh
+. "$packaging/format/rpm.sh"
+
+# toolchain TOOLCHAIN ARCH: the options that select a target's toolchain,
+# one a line (none for the native build).
+toolchain() {
+    [ "$1" = - ] || echo "-DCMAKE_TOOLCHAIN_FILE=$root/cmake/$1.cmake"
+    [ "$1" != linux-cross ] || echo "-DSETWALK_ARCH=$2"
+}
 
 # build NAME TOOLCHAIN ARCH [CMAKE-OPTION...]: configure, build and test one
-# program for the Debian architecture ARCH (none for Windows), install it
+# program for the Debian architecture ARCH (- for Windows), install it
 # stripped into $work/stage/NAME, and leave its link records in
 # $work/stage/NAME.records.
 build() {
     local name=$1 toolchain=$2 arch=$3 dir=$work/build/$1 stage=$work/stage/$1 sysroot=
-    local program
+    local program options
+    mapfile -t options < <(toolchain "$toolchain" "$arch")
     shift 3
     step "build and test $name"
     cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DSETWALK_STATIC=ON \
-        -DSETWALK_WARNINGS_AS_ERRORS=ON ${toolchain:+--toolchain "$root/$toolchain"} "$@" \
-        > "$dir.log"
+        -DSETWALK_WARNINGS_AS_ERRORS=ON "${options[@]}" "$@" > "$dir.log"
     cmake --build "$dir" >> "$dir.log"
     ctest --test-dir "$dir" --output-on-failure > "$dir.tests" ||
         { cat "$dir.tests"; die "the tests of $name failed"; }
@@ -144,14 +148,13 @@ build() {
             --remove-section=.comment --remove-section=.note "$program"
     fi
     # A Linux cross build links against the sysroot that its toolchain made.
-    if [ -n "$toolchain" ] && [ -n "$arch" ]; then
+    if [ "$toolchain" = linux-cross ]; then
         sysroot=$("$root/cmake/sysroot.sh" "$arch")
     fi
     echo "$sysroot" > "$stage.sysroot"
     "$packaging/link-records.sh" "$dir/setwalk.map" ${sysroot:+"$sysroot"} > "$stage.records"
     # The emulator that runs this target's programs here, if it needs one.
-    cmake ${toolchain:+-DTOOLCHAIN="$root/$toolchain"} -P "$packaging/emulator.cmake" \
-        > "$stage.runner"
+    cmake "${options[@]}" -P "$packaging/emulator.cmake" > "$stage.runner"
 }
 
 # notices STAGE PROGRAM: the notices of the program built into STAGE, named
@@ -162,10 +165,11 @@ notices() {
 }
 
 for target in "${targets[@]}"; do
-    IFS='|' read -r name toolchain arch <<< "$target"
+    read -r name arch _ toolchain <<< "$target"
     build "$name" "$toolchain" "$arch"
+    grep -q '^-- setwalk link: static$' "$work/build/$name.log" || die "$name is not linked statically"
     notices "$work/stage/$name" "setwalk-$version-$name/$(cd "$work/stage/$name" && echo bin/setwalk*)"
-    if [ -n "$arch" ]; then
+    if [ "$toolchain" != windows-x86 ]; then
         build "$name.deb" "$toolchain" "$arch" -DSETWALK_SHARED_LIBC=ON
         grep -q '^-- setwalk link: static C++ runtime, dynamic libc$' "$work/build/$name.deb.log" ||
             die "the package build of $name does not link glibc shared"
@@ -176,17 +180,13 @@ for target in "${targets[@]}"; do
         notices "$work/stage/$name.deb" "/usr/bin/setwalk"
     fi
 done
-for target in "${targets[@]}"; do
-    IFS='|' read -r name _ arch <<< "$target"
-    grep -q '^-- setwalk link: static$' "$work/build/$name.log" || die "$name is not linked statically"
-done
 
 step "pack the downloads"
 binaries=$work/binaries
 for target in "${targets[@]}"; do
-    IFS='|' read -r name _ arch <<< "$target"
+    read -r name arch rpmarch toolchain <<< "$target"
     top=setwalk-$version-$name stage=$work/stage/$name
-    if [ -z "$arch" ]; then
+    if [ "$toolchain" = windows-x86 ]; then
         pack_zip "$stage" "$top"
         printf '%s\t%s\t%s\t%s\n' "$top.zip" "$top/setwalk.exe" "$stage/bin/setwalk.exe" \
             "$stage.records" >> "$binaries"
@@ -197,6 +197,11 @@ for target in "${targets[@]}"; do
     printf '%s\t%s\t%s\t%s\n' "$top.tar.gz" "$top/bin/setwalk" "$stage/bin/setwalk" \
         "$stage.records" "setwalk_${version}_$arch.deb" "usr/bin/setwalk" \
         "$stage.deb/bin/setwalk" "$stage.deb.records" >> "$binaries"
+    if [ "$rpmarch" != - ]; then
+        pack_rpm "$stage" "$rpmarch"
+        printf '%s\t%s\t%s\t%s\n' "setwalk-$version-1.$rpmarch.rpm" "usr/bin/setwalk" \
+            "$stage/bin/setwalk" "$stage.records" >> "$binaries"
+    fi
 done
 
 step "pack the source, and glibc's"
@@ -258,11 +263,14 @@ holds() {
 }
 
 glibc_source=setwalk-$version-glibc-source.tar.xz
+# rpm_query RPM ...: rpm's query of a package file, with rpm's database and
+# HOME in the scratch folder.
+rpm_query() { HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp "$@"; }
 for target in "${targets[@]}"; do
-    IFS='|' read -r name _ arch <<< "$target"
+    read -r name arch rpmarch toolchain <<< "$target"
     top=setwalk-$version-$name
     read -r -a runner < "$work/stage/$name.runner"
-    if [ -z "$arch" ]; then
+    if [ "$toolchain" = windows-x86 ]; then
         tree=$(unpack "$dist/$top.zip")
         expect_binary "$tree/setwalk.exe" 'PE32 executable (console) Intel 80386'
         holds "$tree/THIRD-PARTY-NOTICES.txt" "ZPL-2.1" "the mingw-w64 project" \
@@ -304,6 +312,21 @@ for target in "${targets[@]}"; do
     expect_binary "$tree/usr/bin/setwalk" 'dynamically linked'
     expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
     echo "ok: ${deb##*/}, lintian clean, $(dpkg-deb -f "$deb" Depends), built using $(dpkg-deb -f "$deb" Built-Using)"
+
+    [ "$rpmarch" != - ] || continue
+    rpm=$dist/setwalk-$version-1.$rpmarch.rpm
+    # rpmlint's findings that are not faults are filtered in its
+    # configuration, each with its reason.
+    HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
+        { cat "$work/check/rpmlint"; die "rpmlint finds fault with ${rpm##*/}"; }
+    [ "$(rpm_query --qf '%{ARCH}' "$rpm")" = "$rpmarch" ] || die "${rpm##*/}: wrong architecture"
+    tree=$(mktemp -d "$work/check/rpm.XXXX")
+    (cd "$tree" && rpm2cpio "$rpm" | cpio -idm --quiet)
+    expect_binary "$tree/usr/bin/setwalk" 'statically linked'
+    expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
+    holds "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"
+    [ -f "$tree/usr/share/licenses/setwalk/LGPL-2.1" ] || die "${rpm##*/} lacks the LGPL-2.1 text"
+    echo "ok: ${rpm##*/}, rpmlint clean, with the notices"
 done
 
 step "check the SBOM"
@@ -335,6 +358,14 @@ if [ "$(id -u)" -ne 0 ]; then
     skipped+=("trying the amd64 package in a pristine Debian: that needs root")
 else
     "$packaging/pristine-install.sh" "$dist/setwalk_${version}_amd64.deb" "$report"
+fi
+
+rpm=setwalk-$version-1.x86_64.rpm
+step "install, run and erase $rpm in a scratch rpm root"
+if [ "$(id -u)" -ne 0 ]; then
+    skipped+=("installing $rpm into a scratch rpm root: that needs root")
+else
+    "$packaging/rpm/scratch-install.sh" "$dist/$rpm" "$report"
 fi
 
 step "build and test the source with the README's commands"

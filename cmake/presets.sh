@@ -1,0 +1,117 @@
+#!/bin/bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# Writes CMakePresets.json from the table of targets, cmake/targets: a
+# configure, build, test and workflow preset for each cross target, beside
+# the fixed sanitize and memcheck presets. JSON cannot loop, so the presets
+# are made rather than written by hand; CI fails when the file in the tree
+# differs from what this prints.
+#
+#   cmake/presets.sh > CMakePresets.json
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# cross: name, toolchain file and cache variables (JSON) of each target that
+# is not the native build.
+cross() {
+    local name debian toolchain
+    while read -r name debian _ toolchain; do
+        case $toolchain in
+        -) ;;
+        linux-cross)
+            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_ARCH\": \"$debian\" }" \
+                "Linux on $debian, tested under qemu-user" ;;
+        *)
+            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
+                "32-bit Windows console (MinGW-w64), tested under wine" ;;
+        esac
+    done < <(grep -v '^#' cmake/targets)
+}
+
+# list ITEM...: the items, a JSON array's elements, one a line.
+list() { local sep=''; for item; do printf '%s\n%s' "$sep" "$item"; sep=','; done; echo; }
+
+configure=() build=() test=() workflow=()
+while IFS=$'\t' read -r name toolchain variables description; do
+    configure+=("    {
+      \"name\": \"$name\",
+      \"inherits\": \"base\",
+      \"displayName\": \"$description\",
+      \"toolchainFile\": \"\${sourceDir}/cmake/$toolchain.cmake\",
+      \"cacheVariables\": $variables
+    }")
+    build+=("    { \"name\": \"$name\", \"configurePreset\": \"$name\" }")
+    test+=("    { \"name\": \"$name\", \"inherits\": \"base\", \"configurePreset\": \"$name\" }")
+    workflow+=("    {
+      \"name\": \"$name\",
+      \"steps\": [
+        { \"type\": \"configure\", \"name\": \"$name\" },
+        { \"type\": \"build\", \"name\": \"$name\" },
+        { \"type\": \"test\", \"name\": \"$name\" }
+      ]
+    }")
+done < <(cross)
+for name in sanitize memcheck; do
+    build+=("    { \"name\": \"$name\", \"configurePreset\": \"$name\" }")
+    workflow+=("    {
+      \"name\": \"$name\",
+      \"steps\": [
+        { \"type\": \"configure\", \"name\": \"$name\" },
+        { \"type\": \"build\", \"name\": \"$name\" },
+        { \"type\": \"test\", \"name\": \"$name\" }
+      ]
+    }")
+done
+
+cat <<JSON
+{
+  "version": 6,
+  "cmakeMinimumRequired": { "major": 3, "minor": 25, "patch": 0 },
+  "configurePresets": [
+    {
+      "name": "base",
+      "hidden": true,
+      "binaryDir": "\${sourceDir}/build-\${presetName}",
+      "cacheVariables": { "CMAKE_BUILD_TYPE": "Release" }
+    },
+    {
+      "name": "checked",
+      "hidden": true,
+      "inherits": "base",
+      "description": "Dynamic link with debug information, which sanitizers and valgrind need",
+      "cacheVariables": { "CMAKE_BUILD_TYPE": "RelWithDebInfo", "SETWALK_STATIC": "OFF" }
+    },
+    {
+      "name": "sanitize",
+      "inherits": "checked",
+      "displayName": "clang with AddressSanitizer and UndefinedBehaviorSanitizer",
+      "cacheVariables": {
+        "CMAKE_CXX_COMPILER": "clang++",
+        "SETWALK_SANITIZE": "address,undefined"
+      }
+    },
+    {
+      "name": "memcheck",
+      "inherits": "checked",
+      "displayName": "Dynamic build whose tests run under valgrind memcheck",
+      "cacheVariables": {
+        "SETWALK_TEST_LAUNCHER": "valgrind;-q;--error-exitcode=1;--leak-check=full"
+      }
+    },$(list "${configure[@]}")
+  ],
+  "buildPresets": [$(list "${build[@]}")
+  ],
+  "testPresets": [
+    { "name": "base", "hidden": true, "output": { "outputOnFailure": true } },
+    { "name": "sanitize", "inherits": "base", "configurePreset": "sanitize" },
+    {
+      "name": "memcheck",
+      "inherits": "base",
+      "configurePreset": "memcheck",
+      "filter": { "exclude": { "name": "\\\\.concurrent\$" } }
+    },$(list "${test[@]}")
+  ],
+  "workflowPresets": [$(list "${workflow[@]}")
+  ]
+}
+JSON

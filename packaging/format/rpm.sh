@@ -1,0 +1,46 @@
+# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# The RPM: the tarball's static program, so that it runs on any RPM
+# distribution whatever its glibc, with its papers where RPM distributions
+# keep them. rpmbuild runs with HOME and its database in the scratch folder,
+# none of the host's brp scripts (they would strip a foreign binary with the
+# host's strip, and brp-compress needs bash), no build-id links, and every
+# time stamp at SOURCE_DATE_EPOCH, so that two builds give the same bytes.
+
+# pack_rpm STAGE RPMARCH: $dist/setwalk-VERSION-1.RPMARCH.rpm from STAGE.
+pack_rpm() {
+    local stage=$1 rpmarch=$2 top=$work/rpm/$2 from path install='' files=''
+    step "package setwalk-$version-1.$rpmarch.rpm"
+    mkdir -p "$top/home"
+    while read -r from path _; do
+        case $path in
+        bin/*)
+            install+="install -D -m 755 $from %{buildroot}%{_bindir}/${path#bin/}"$'\n'
+            files+="%{_bindir}/${path#bin/}"$'\n' ;;
+        share/man/*)
+            install+="install -D -m 644 $from %{buildroot}%{_mandir}/${path#share/man/}"$'\n'
+            install+="gzip -9n %{buildroot}%{_mandir}/${path#share/man/}"$'\n'
+            files+="%{_mandir}/${path#share/man/}.gz"$'\n' ;;
+        */LICENSE | */LGPL-*)
+            install+="install -D -m 644 $from %{buildroot}%{_defaultlicensedir}/setwalk/${path##*/}"$'\n'
+            files+="%license %{_defaultlicensedir}/setwalk/${path##*/}"$'\n' ;;
+        share/doc/*)
+            install+="install -D -m 644 $from %{buildroot}%{_docdir}/${path#share/doc/}"$'\n'
+            files+="%doc %{_docdir}/${path#share/doc/}"$'\n' ;;
+        esac
+    done < <(package_files "$stage")
+    install+='find %{buildroot} -exec touch -h -d @%{getenv:SOURCE_DATE_EPOCH} {} +'
+    awk -v install="$install" -v files="$files" -v version="$version" '
+        { gsub(/@VERSION@/, version) }
+        /^@INSTALL@$/ { print install; next }
+        /^@FILES@$/ { printf "%s", files; next }
+        { print }' "$packaging/rpm/setwalk.spec.in" > "$top/setwalk.spec"
+    HOME=$top/home rpmbuild -bb --quiet --target "$rpmarch" \
+        --define "_topdir $top" --define "_dbpath $top/db" \
+        --define '__os_install_post %{nil}' --define '_build_id_links none' \
+        --define 'use_source_date_epoch_as_buildtime 1' \
+        --define 'clamp_mtime_to_source_date_epoch 1' --define '_buildhost setwalk' \
+        "$top/setwalk.spec" > "$top/log" 2>&1 || { cat "$top/log"; die "rpmbuild failed for $rpmarch"; }
+    cp "$top/RPMS/$rpmarch/setwalk-$version-1.$rpmarch.rpm" "$dist/"
+}

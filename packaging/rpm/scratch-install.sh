@@ -1,0 +1,36 @@
+#!/bin/bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# Tries an RPM as an RPM system takes it, without touching this machine:
+#
+#   packaging/rpm/scratch-install.sh RPM REPORT
+#
+# Installs RPM into an empty rpm root of its own, runs the installed
+# setwalk, which must write exactly REPORT, wants its notices and licences
+# in place, erases it, and wants no file left but rpm's own database.
+# rpm's HOME is the scratch folder too, so nothing is written into the home
+# folder. Needs root (rpm changes root for the transaction).
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: scratch-install.sh RPM REPORT" >&2; exit 2; }
+rpm=$(realpath "$1") report=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME=$work
+root=$work/root
+
+rpm --root "$root" --initdb
+rpm --root "$root" -i "$rpm"
+echo "installed: $(rpm --root "$root" -q setwalk)"
+"$root/usr/bin/setwalk" > "$work/out"
+cmp "$report" "$work/out"
+echo "ran and wrote the exact report"
+for file in /usr/share/doc/setwalk/THIRD-PARTY-NOTICES /usr/share/licenses/setwalk/LICENSE \
+    /usr/share/licenses/setwalk/LGPL-2.1 /usr/share/man/man1/setwalk.1.gz; do
+    [ -s "$root$file" ] || { echo "the package did not install $file"; exit 1; }
+done
+echo "the notices, the licences and the man page are in place"
+rpm --root "$root" -e setwalk
+! rpm --root "$root" -q setwalk > /dev/null || { echo "setwalk is still installed"; exit 1; }
+left=$(find "$root" -path "$root/var/lib/rpm" -prune -o -type f -print -o -type l -print)
+[ -z "$left" ] || { echo "erasing left this behind:"; echo "$left"; exit 1; }
+echo "erased: no file left but rpm's database"
