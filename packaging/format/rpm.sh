@@ -10,7 +10,7 @@
 
 # pack_rpm STAGE RPMARCH: $dist/setwalk-VERSION-1.RPMARCH.rpm from STAGE.
 pack_rpm() {
-    local stage=$1 rpmarch=$2 top=$work/rpm/$2 from path install='' files=''
+    local stage=$1 rpmarch=$2 top=$work/rpm/$2 from path install='' files='' changelog=''
     step "package setwalk-$version-1.$rpmarch.rpm"
     mkdir -p "$top/home"
     while read -r from path _; do
@@ -25,16 +25,22 @@ pack_rpm() {
         */LICENSE | */LGPL-*)
             install+="install -D -m 644 $from %{buildroot}%{_defaultlicensedir}/setwalk/${path##*/}"$'\n'
             files+="%license %{_defaultlicensedir}/setwalk/${path##*/}"$'\n' ;;
+        */NEWS.md)
+            changelog=$(rpm_changelog "$from")
+            install+="install -D -m 644 $from %{buildroot}%{_docdir}/${path#share/doc/}"$'\n'
+            files+="%doc %{_docdir}/${path#share/doc/}"$'\n' ;;
         share/doc/*)
             install+="install -D -m 644 $from %{buildroot}%{_docdir}/${path#share/doc/}"$'\n'
             files+="%doc %{_docdir}/${path#share/doc/}"$'\n' ;;
         esac
     done < <(package_files "$stage")
     install+='find %{buildroot} -exec touch -h -d @%{getenv:SOURCE_DATE_EPOCH} {} +'
-    awk -v install="$install" -v files="$files" -v version="$version" '
-        { gsub(/@VERSION@/, version) }
+    awk -v install="$install" -v files="$files" -v changelog="$changelog" -v version="$version" \
+        -v maintainer="$maintainer" '
+        { gsub(/@VERSION@/, version); gsub(/@MAINTAINER@/, maintainer) }
         /^@INSTALL@$/ { print install; next }
         /^@FILES@$/ { printf "%s", files; next }
+        /^@CHANGELOG@$/ { printf "%s", changelog; next }
         { print }' "$packaging/rpm/setwalk.spec.in" > "$top/setwalk.spec"
     HOME=$top/home rpmbuild -bb --quiet --target "$rpmarch" \
         --define "_topdir $top" --define "_dbpath $top/db" \
@@ -43,4 +49,18 @@ pack_rpm() {
         --define 'clamp_mtime_to_source_date_epoch 1' --define '_buildhost setwalk' \
         "$top/setwalk.spec" > "$top/log" 2>&1 || { cat "$top/log"; die "rpmbuild failed for $rpmarch"; }
     cp "$top/RPMS/$rpmarch/setwalk-$version-1.$rpmarch.rpm" "$dist/"
+}
+
+# rpm_changelog NEWS: NEWS.md in the form of an RPM changelog, newest first.
+rpm_changelog() {
+    local line entry day
+    while IFS= read -r line; do
+        case $line in
+        '## '*)
+            entry=${line#'## '} entry=${entry%% *}
+            day=${line##*'('} day=${day%')'}
+            printf '\n* %s %s - %s-1\n' "$(date -d "$day" '+%a %b %d %Y')" "$maintainer" "$entry" ;;
+        '- '* | '  '*) printf '%s\n' "$line" ;;
+        esac
+    done < "$1" | sed 1d
 }
