@@ -123,15 +123,17 @@ toolchain() {
 # build NAME TOOLCHAIN ARCH [CMAKE-OPTION...]: configure, build and test one
 # program for the Debian architecture ARCH (- for Windows), install it
 # stripped into $work/stage/NAME, and leave its link records in
-# $work/stage/NAME.records.
+# $work/stage/NAME.records. The configure step runs with the variables in
+# build_env (compiler flags, which CMake takes from CXXFLAGS and LDFLAGS).
+build_env=()
 build() {
     local name=$1 toolchain=$2 arch=$3 dir=$work/build/$1 stage=$work/stage/$1 sysroot=
     local program options
     mapfile -t options < <(toolchain "$toolchain" "$arch")
     shift 3
     step "build and test $name"
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DSETWALK_STATIC=ON \
-        -DSETWALK_WARNINGS_AS_ERRORS=ON "${options[@]}" "$@" > "$dir.log"
+    env "${build_env[@]}" cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release \
+        -DSETWALK_STATIC=ON -DSETWALK_WARNINGS_AS_ERRORS=ON "${options[@]}" "$@" > "$dir.log"
     cmake --build "$dir" >> "$dir.log"
     ctest --test-dir "$dir" --output-on-failure > "$dir.tests" ||
         { cat "$dir.tests"; die "the tests of $name failed"; }
@@ -170,7 +172,12 @@ for target in "${targets[@]}"; do
     grep -q '^-- setwalk link: static$' "$work/build/$name.log" || die "$name is not linked statically"
     notices "$work/stage/$name" "setwalk-$version-$name/$(cd "$work/stage/$name" && echo bin/setwalk*)"
     if [ "$toolchain" != windows-x86 ]; then
+        # A Debian package's program is built with the flags Debian builds
+        # every package with, hardening included.
+        flags() { DEB_HOST_ARCH=$arch DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+        build_env=("CXXFLAGS=$(flags CPPFLAGS) $(flags CXXFLAGS)" "LDFLAGS=$(flags LDFLAGS)")
         build "$name.deb" "$toolchain" "$arch" -DSETWALK_SHARED_LIBC=ON
+        build_env=()
         grep -q '^-- setwalk link: static C++ runtime, dynamic libc$' "$work/build/$name.deb.log" ||
             die "the package build of $name does not link glibc shared"
         # glibc's start files, which every dynamic program carries (under
