@@ -135,7 +135,7 @@ build() {
     env "${build_env[@]}" cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release \
         -DSETWALK_STATIC=ON -DSETWALK_WARNINGS_AS_ERRORS=ON "${options[@]}" "$@" > "$dir.log"
     cmake --build "$dir" >> "$dir.log"
-    ctest --test-dir "$dir" --output-on-failure > "$dir.tests" ||
+    ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" > "$dir.tests" ||
         { cat "$dir.tests"; die "the tests of $name failed"; }
     grep -E 'tests passed|did not run|Skipped' "$dir.tests"
     if grep -q 'every case is skipped' "$dir.log"; then
