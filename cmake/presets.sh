@@ -31,6 +31,20 @@ cross() {
 # list ITEM...: the items, a JSON array's elements, one a line.
 list() { local sep=''; for item; do printf '%s\n%s' "$sep" "$item"; sep=','; done; echo; }
 
+# build_and_workflow NAME: NAME's build preset and its workflow preset,
+# which configures, builds and tests.
+build_and_workflow() {
+    build+=("    { \"name\": \"$1\", \"configurePreset\": \"$1\" }")
+    workflow+=("    {
+      \"name\": \"$1\",
+      \"steps\": [
+        { \"type\": \"configure\", \"name\": \"$1\" },
+        { \"type\": \"build\", \"name\": \"$1\" },
+        { \"type\": \"test\", \"name\": \"$1\" }
+      ]
+    }")
+}
+
 configure=() build=() test=() workflow=()
 while IFS=$'\t' read -r name toolchain variables description; do
     configure+=("    {
@@ -40,28 +54,11 @@ while IFS=$'\t' read -r name toolchain variables description; do
       \"toolchainFile\": \"\${sourceDir}/cmake/$toolchain.cmake\",
       \"cacheVariables\": $variables
     }")
-    build+=("    { \"name\": \"$name\", \"configurePreset\": \"$name\" }")
     test+=("    { \"name\": \"$name\", \"inherits\": \"base\", \"configurePreset\": \"$name\" }")
-    workflow+=("    {
-      \"name\": \"$name\",
-      \"steps\": [
-        { \"type\": \"configure\", \"name\": \"$name\" },
-        { \"type\": \"build\", \"name\": \"$name\" },
-        { \"type\": \"test\", \"name\": \"$name\" }
-      ]
-    }")
+    build_and_workflow "$name"
 done < <(cross)
-for name in sanitize memcheck; do
-    build+=("    { \"name\": \"$name\", \"configurePreset\": \"$name\" }")
-    workflow+=("    {
-      \"name\": \"$name\",
-      \"steps\": [
-        { \"type\": \"configure\", \"name\": \"$name\" },
-        { \"type\": \"build\", \"name\": \"$name\" },
-        { \"type\": \"test\", \"name\": \"$name\" }
-      ]
-    }")
-done
+build_and_workflow sanitize
+build_and_workflow memcheck
 
 cat <<JSON
 {
