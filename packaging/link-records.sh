@@ -18,6 +18,8 @@
 set -euo pipefail
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then echo "usage: link-records.sh MAP [SYSROOT]" >&2; exit 2; fi
 map=$1 sysroot=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 # Every input file with the number of its objects taken: archive members
 # from the map's first section, lone objects from its LOAD lines.
@@ -26,17 +28,43 @@ inputs() {
     sed -n 's/^LOAD \(\/.*\.o\)$/\1/p' "$map"
 }
 
-inputs | while read -r file; do realpath "$file"; done | sort | uniq -c |
-    while read -r objects file; do
-        dpkg=(dpkg-query) docs=
-        if [ -n "$sysroot" ] && [[ $file == "$sysroot"/* ]]; then
-            dpkg+=(--admindir="$sysroot/var/lib/dpkg") docs=$sysroot
-            file=${file#"$sysroot"}
-        fi
-        owner=$("${dpkg[@]}" -S "$file" 2> /dev/null | sed -n 's/: .*//p' | head -n 1)
-        [ -n "$owner" ] || { echo "link-records.sh: no package owns $file" >&2; exit 1; }
+# owners DPKG-QUERY-OPTION...: for each path on standard input (inside the
+# database's root), the path and its package, tab-separated; one query for
+# them all, as each query reads the whole database.
+owners() {
+    local paths
+    mapfile -t paths
+    [ ${#paths[@]} -eq 0 ] ||
+        dpkg-query "$@" -S "${paths[@]}" 2> /dev/null | sed -n 's/^\(.*\): \(\/.*\)$/\2\t\1/p'
+}
+
+# Each input file once, as the real path, with its number of objects.
+inputs | sort | uniq -c | while read -r objects file; do
+    printf '%s\t%s\n' "$(realpath "$file")" "$objects"
+done | awk -F '\t' '{ n[$1] += $2 } END { for (f in n) print f "\t" n[f] }' | sort > "$work/inputs"
+{
+    if [ -n "$sysroot" ]; then
+        grep -v "^$sysroot/" "$work/inputs" | cut -f1 | owners
+        grep "^$sysroot/" "$work/inputs" | cut -f1 | sed "s|^$sysroot||" |
+            owners --admindir="$sysroot/var/lib/dpkg" | sed "s|^|$sysroot|"
+    else
+        cut -f1 "$work/inputs" | owners
+    fi
+} | sort > "$work/owners"
+
+declare -A described # package, as each one's dpkg-query -W answered
+while IFS=$'\t' read -r file objects; do
+    owner=$(awk -F '\t' -v f="$file" '$1 == f { sub(/,.*/, "", $2); print $2 }' "$work/owners")
+    [ -n "$owner" ] || { echo "link-records.sh: no package owns $file" >&2; exit 1; }
+    dpkg=(dpkg-query) docs=
+    if [ -n "$sysroot" ] && [[ $file == "$sysroot"/* ]]; then
+        dpkg+=(--admindir="$sysroot/var/lib/dpkg") docs=$sysroot
+    fi
+    if [ -z "${described[$docs$owner]:-}" ]; then
         # shellcheck disable=SC2016 # dpkg-query's fields, not the shell's
-        "${dpkg[@]}" -W -f='${binary:Package}\t${Version}\t${source:Package}\t${source:Version}' "$owner"
-        printf '\t%s\t%s\t%s\n' "${file##*/}" "$objects" \
-            "$docs/usr/share/doc/${owner%%:*}/copyright"
-    done
+        described[$docs$owner]=$("${dpkg[@]}" -W \
+            -f='${binary:Package}\t${Version}\t${source:Package}\t${source:Version}' "$owner")
+    fi
+    printf '%s\t%s\t%s\t%s\n' "${described[$docs$owner]}" "${file##*/}" "$objects" \
+        "$docs/usr/share/doc/${owner%%:*}/copyright"
+done < "$work/inputs"
