@@ -13,6 +13,7 @@ int main(int /*argc*/, char * /*argv*/[], char * /*envp*/[])
     // Hold the whole report until the final flush, wherever it goes. A C
     // library buffers a terminal by the line and a Windows console not at
     // all, and every console write is a round trip to the console host.
+    // Should the C library refuse, the report still arrives, in more writes.
     static_cast<void>(std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ));
 
     const int numberSet[3] = {5, 10, 15};
