@@ -173,8 +173,13 @@ for target in "${targets[@]}"; do
     notices "$work/stage/$name" "setwalk-$version-$name/$(cd "$work/stage/$name" && echo bin/setwalk*)"
     if [ "$toolchain" != windows-x86 ]; then
         # A Debian package's program is built with the flags Debian builds
-        # every package with, hardening included.
-        flags() { DEB_HOST_ARCH=$arch DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+        # every package with, hardening included, but -g: the program is
+        # stripped, and debug information would bring the build folder into
+        # the build ID, which would then differ from clone to clone.
+        flags() {
+            DEB_HOST_ARCH=$arch DEB_BUILD_MAINT_OPTIONS=hardening=+all \
+                DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-buildflags --get "$1"
+        }
         build_env=("CXXFLAGS=$(flags CPPFLAGS) $(flags CXXFLAGS)" "LDFLAGS=$(flags LDFLAGS)")
         build "$name.deb" "$toolchain" "$arch" -DSETWALK_SHARED_LIBC=ON
         build_env=()
