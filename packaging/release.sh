@@ -11,9 +11,12 @@
 # there:
 #
 #   setwalk-V-windows-x86.zip         setwalk.exe and its papers
-#   setwalk-V-linux-CPU.tar.gz        bin/, share/man/, share/doc/ for
-#                                     x86_64, arm64 and s390x: static
-#   setwalk_V_ARCH.deb                amd64, arm64 and s390x: glibc shared
+#   setwalk-V-linux-NAME.tar.gz       bin/, share/man/, share/doc/, static,
+#                                     for each Linux target of cmake/targets
+#   setwalk_V_ARCH.deb                the same targets' Debian packages:
+#                                     glibc shared
+#   setwalk-V-1.ARCH.rpm              the static program, where the table
+#                                     names an RPM architecture
 #   setwalk-V.tar.gz                  the source, as git archive gives it
 #   setwalk-V-glibc-source.tar.xz     the source of the glibc linked in
 #   setwalk-V.cdx.json                the SBOM (CycloneDX 1.5)
@@ -79,6 +82,14 @@ dist=$work/dist
 # The targets, one line each: NAME DEBIAN-ARCH RPM-ARCH TOOLCHAIN (see the
 # table's own comment); - stands for none.
 mapfile -t targets < <(grep -v '^#' "$root/cmake/targets")
+
+# tar_folder FOLDER: the folder FOLDER of $work/pack, settled, as a tar
+# stream whose entries are sorted and owned by 0/0.
+tar_folder() {
+    settle "$work/pack/$1"
+    tar -C "$work/pack" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 \
+        --group=0 --numeric-owner --format=gnu -cf - "$1"
+}
 
 # settle TREE: the modes and time stamps every archive entry gets.
 settle() {
@@ -225,9 +236,7 @@ git -C "$root" -c tar.umask=0022 archive --format=tar --prefix="setwalk-$version
     die "glibc-source is not at $glibc, the version of libc6-dev (apt-get install glibc-source=$glibc)"
 mkdir "$work/pack/glibc-$glibc"
 cp -R /usr/src/glibc/. "$work/pack/glibc-$glibc/"
-settle "$work/pack/glibc-$glibc"
-tar -C "$work/pack" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 \
-    --numeric-owner --format=gnu -cf - "glibc-$glibc" | xz -T1 -6 > "$dist/setwalk-$version-glibc-source.tar.xz"
+tar_folder "glibc-$glibc" | xz -T1 -6 > "$dist/setwalk-$version-glibc-source.tar.xz"
 
 step "write the SBOM"
 sbom=$dist/setwalk-$version.cdx.json

@@ -26,9 +26,8 @@ pack_rpm() {
             install+="install -D -m 644 $from %{buildroot}%{_defaultlicensedir}/setwalk/${path##*/}"$'\n'
             files+="%license %{_defaultlicensedir}/setwalk/${path##*/}"$'\n' ;;
         */NEWS.md)
-            changelog=$(rpm_changelog "$from")
-            install+="install -D -m 644 $from %{buildroot}%{_docdir}/${path#share/doc/}"$'\n'
-            files+="%doc %{_docdir}/${path#share/doc/}"$'\n' ;;
+            # The package's changelog, and a document like the others.
+            changelog=$(rpm_changelog "$from") ;&
         share/doc/*)
             install+="install -D -m 644 $from %{buildroot}%{_docdir}/${path#share/doc/}"$'\n'
             files+="%doc %{_docdir}/${path#share/doc/}"$'\n' ;;

@@ -9,7 +9,5 @@ pack_tarball() {
     while read -r from path _; do
         install -D -m 644 "$from" "$work/pack/$top/$path"
     done < <(package_files "$stage")
-    settle "$work/pack/$top"
-    tar -C "$work/pack" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 \
-        --group=0 --numeric-owner --format=gnu -cf - "$top" | gzip -9n > "$dist/$top.tar.gz"
+    tar_folder "$top" | gzip -9n > "$dist/$top.tar.gz"
 }
