@@ -6,8 +6,8 @@
 #   packaging/notices.sh RECORDS PROGRAM VERSION DIR
 #
 # RECORDS is what link-records.sh printed for the program, PROGRAM the
-# program's path in its download, VERSION setwalk's. Writes DIR/notices and
-# copies beside it the licence texts that packaging/credits names (LGPL-2.1
+# name the notices give it, VERSION setwalk's. Writes DIR/THIRD-PARTY-NOTICES
+# and copies beside it the licence texts that packaging/credits names (LGPL-2.1
 # where glibc is linked in). Fails on a source package the credits table
 # does not know.
 set -euo pipefail
@@ -59,7 +59,7 @@ TEXT
         printf '\n\n===== %s (%s): Debian copyright file =====\n\n' "$source" "${package%%:*}"
         cat "$copyright"
     done < <(sort -t $'\t' -k3,3 -u "$records")
-} > "$dir/notices"
+} > "$dir/THIRD-PARTY-NOTICES"
 
 for source in $sources; do
     for text in $(credit "$source" 3); do

@@ -33,7 +33,7 @@ packaging.credits)
     mkdir "$work/doc"
     "$source/packaging/notices.sh" "$work/records" bin/setwalk 0 "$work/doc" || fail "notices.sh failed"
     cut -f3 "$work/records" | sort -u | while read -r package; do
-        grep -q "===== $package " "$work/doc/notices" || echo "FAIL: the notices lack $package"
+        grep -q "===== $package " "$work/doc/THIRD-PARTY-NOTICES" || echo "FAIL: the notices lack $package"
     done | grep . && failed=1
     if grep -q $'\tglibc\t' "$work/records"; then
         cmp -s /usr/share/common-licenses/LGPL-2.1 "$work/doc/LGPL-2.1" || fail "no LGPL-2.1 beside the notices"
@@ -44,10 +44,10 @@ packaging.credits)
         fail "notices.sh credits a source package packaging/credits does not know"
     fi ;;
 packaging.sbom)
-    printf 'download\tbin/setwalk\t%s\t%s\n' "$program" "$work/records" > "$work/binaries"
+    printf 'download\tbin/setwalk\t%s\t%s\n' "$program" "$work/records" > "$work/shipped"
     for run in 1 2; do
         SOURCE_DATE_EPOCH=0 python3 "$source/packaging/sbom/sbom.py" 0 "$source/packaging/credits" \
-            "$work/binaries" > "$work/sbom-$run.json" || fail "sbom.py failed"
+            "$work/shipped" > "$work/sbom-$run.json" || fail "sbom.py failed"
     done
     cmp -s "$work/sbom-1.json" "$work/sbom-2.json" || fail "two SBOMs of the same inputs differ"
     grep -q "\"$(sha256sum < "$program" | cut -d' ' -f1)\"" "$work/sbom-1.json" ||

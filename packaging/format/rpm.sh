@@ -8,10 +8,11 @@
 # host's strip, and brp-compress needs bash), no build-id links, and every
 # time stamp at SOURCE_DATE_EPOCH, so that two builds give the same bytes.
 
-# pack_rpm STAGE RPMARCH: $dist/setwalk-VERSION-1.RPMARCH.rpm from STAGE.
+# pack_rpm NAME ARCH RPMARCH: target NAME's RPM, $dist/setwalk-VERSION-1.RPMARCH.rpm.
 pack_rpm() {
-    local stage=$1 rpmarch=$2 top=$work/rpm/$2 from path install='' files='' changelog=''
-    step "package setwalk-$version-1.$rpmarch.rpm"
+    local stage=$work/stage/$1 rpmarch=$3 top=$work/rpm/$3 rpm=setwalk-$version-1.$3.rpm
+    local from path install='' files='' changelog=''
+    step "package $rpm"
     mkdir -p "$top/home"
     while read -r from path _; do
         case $path in
@@ -47,7 +48,27 @@ pack_rpm() {
         --define 'use_source_date_epoch_as_buildtime 1' \
         --define 'clamp_mtime_to_source_date_epoch 1' --define '_buildhost setwalk' \
         "$top/setwalk.spec" > "$top/log" 2>&1 || { cat "$top/log"; die "rpmbuild failed for $rpmarch"; }
-    cp "$top/RPMS/$rpmarch/setwalk-$version-1.$rpmarch.rpm" "$dist/"
+    cp "$top/RPMS/$rpmarch/$rpm" "$dist/"
+    ships "$rpm" usr/bin/setwalk "$stage/bin/setwalk" "$stage.records"
+}
+
+# check_rpm NAME ARCH RPMARCH: rpmlint finds nothing that its configuration
+# does not filter with a reason, the architecture is the target's, and the
+# program runs here (under the target's emulator) and writes the report,
+# with its notices and the LGPL's text beside it.
+check_rpm() {
+    local rpm=$dist/setwalk-$version-1.$3.rpm tree runner
+    HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
+        { cat "$work/check/rpmlint"; die "rpmlint finds fault with ${rpm##*/}"; }
+    [ "$(HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp --qf '%{ARCH}' "$rpm")" = "$3" ] ||
+        die "${rpm##*/}: wrong architecture"
+    tree=$(unpack "$rpm")
+    read -r -a runner < "$work/stage/$1.runner"
+    expect_binary "$tree/usr/bin/setwalk" 'statically linked'
+    expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
+    holds "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"
+    same_file /usr/share/common-licenses/LGPL-2.1 "$tree/usr/share/licenses/setwalk/LGPL-2.1"
+    echo "ok: ${rpm##*/}, rpmlint clean, with the notices"
 }
 
 # rpm_changelog NEWS: NEWS.md in the form of an RPM changelog, newest first.

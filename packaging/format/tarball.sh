@@ -1,13 +1,33 @@
 # shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
-# The Linux tarball: one folder laid out like /usr/local.
+# The Linux tarball: one folder laid out like /usr/local, with the program
+# linked statically.
 
-# pack_tarball STAGE TOP: the download's files from STAGE as $dist/TOP.tar.gz.
+# pack_tarball NAME: target NAME's download, $dist/setwalk-VERSION-NAME.tar.gz.
 pack_tarball() {
-    local stage=$1 top=$2 from path _
+    local top=setwalk-$version-$1 stage=$work/stage/$1 from path _
     while read -r from path _; do
         install -D -m 644 "$from" "$work/pack/$top/$path"
     done < <(package_files "$stage")
     tar_folder "$top" | gzip -9n > "$dist/$top.tar.gz"
+    ships "$top.tar.gz" "$top/bin/setwalk" "$stage/bin/setwalk" "$stage.records"
+}
+
+# check_tarball NAME: it holds every file of the download, its program runs
+# here (under the target's emulator) and writes the report, and its notices
+# give glibc's version, licence text and source.
+check_tarball() {
+    local top=setwalk-$version-$1 tree runner _ path
+    tree=$(unpack "$dist/$top.tar.gz")
+    read -r -a runner < "$work/stage/$1.runner"
+    expect_binary "$tree/bin/setwalk" 'statically linked'
+    expect_report "$report" "${runner[@]}" "$tree/bin/setwalk"
+    while read -r _ path _; do
+        [ -f "$tree/$path" ] || die "$top.tar.gz has no $path"
+    done < <(package_files "$work/stage/$1")
+    same_file /usr/share/common-licenses/LGPL-2.1 "$tree/share/doc/setwalk/LGPL-2.1"
+    holds "$tree/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California" \
+        "glibc $glibc" "setwalk-$version-glibc-source.tar.xz"
+    echo "ok: $top.tar.gz, with the notices, the LGPL and the name of the glibc source"
 }

@@ -4,9 +4,9 @@
 # The Windows zip: the program and its papers side by side in one folder, as
 # Windows users expect; .txt files get CR LF line ends, for Notepad.
 
-# pack_zip STAGE TOP: the download's files from STAGE as $dist/TOP.zip.
+# pack_zip NAME: target NAME's download, $dist/setwalk-VERSION-NAME.zip.
 pack_zip() {
-    local stage=$1 top=$2 from flat
+    local top=setwalk-$version-$1 stage=$work/stage/$1 from flat
     mkdir "$work/pack/$top"
     while read -r from _ flat; do
         case $flat in
@@ -17,4 +17,28 @@ pack_zip() {
     done < <(package_files "$stage")
     settle "$work/pack/$top"
     (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@)
+    ships "$top.zip" "$top/setwalk.exe" "$stage/bin/setwalk.exe" "$stage.records"
+}
+
+# check_zip NAME: setwalk.exe is a console program that imports nothing but
+# what every Windows has, the notices credit mingw-w64's code, and where
+# wine starts, the program runs alone in an empty folder.
+check_zip() {
+    local top=setwalk-$version-$1 tree alone runner
+    tree=$(unpack "$dist/$top.zip")
+    expect_binary "$tree/setwalk.exe" 'PE32 executable (console) Intel 80386'
+    holds "$tree/THIRD-PARTY-NOTICES.txt" "ZPL-2.1" "the mingw-w64 project" \
+        "Lucent Technologies" "David M. Gay"
+    [ "$(objdump -p "$tree/setwalk.exe" | sed -n 's/^\tDLL Name: //p' | sort | paste -sd' ')" = \
+        "KERNEL32.dll msvcrt.dll" ] || die "setwalk.exe imports more than KERNEL32 and msvcrt"
+    echo "ok: $top.zip, its notices, setwalk.exe's imports"
+    read -r -a runner < "$work/stage/$1.runner"
+    if ! "${runner[@]}" --version > /dev/null 2>&1; then
+        skipped+=("running $top.zip's setwalk.exe: ${runner[0]##*/} cannot start on this machine")
+        return
+    fi
+    alone=$(mktemp -d "$work/check/alone.XXXX")
+    cp "$tree/setwalk.exe" "$alone/"
+    (cd "$alone" && expect_report "$report_crlf" "${runner[@]}" setwalk.exe)
+    echo "ok: its setwalk.exe alone in a folder under wine"
 }

@@ -3,9 +3,9 @@
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 """Writes a release's CycloneDX 1.5 SBOM from the links' own records.
 
-    sbom.py VERSION CREDITS BINARIES > setwalk-VERSION.cdx.json
+    sbom.py VERSION CREDITS SHIPPED > setwalk-VERSION.cdx.json
 
-BINARIES is a tab-separated list, a line for each shipped program: the
+SHIPPED is a tab-separated list, a line for each shipped program: the
 download it ships in, its path there, the file itself and its link records
 (what packaging/link-records.sh printed). CREDITS is packaging/credits. The
 document is the same for the same inputs: its time is SOURCE_DATE_EPOCH
@@ -49,10 +49,10 @@ def purl(package, version):
         urllib.parse.urlencode(sorted(qualifiers.items())))
 
 
-def main(version, credits_path, binaries_path):
+def main(version, credits_path, shipped_path):
     credit = licences(credits_path)
     binaries = []
-    with open(binaries_path, encoding="utf-8") as listing:
+    with open(shipped_path, encoding="utf-8") as listing:
         for line in listing:
             download, path, local, records = line.rstrip("\n").split("\t")
             with open(local, "rb") as program:
@@ -118,5 +118,5 @@ def main(version, credits_path, binaries_path):
 
 if __name__ == "__main__":
     if len(sys.argv) != 4:
-        sys.exit("usage: sbom.py VERSION CREDITS BINARIES")
+        sys.exit("usage: sbom.py VERSION CREDITS SHIPPED")
     main(*sys.argv[1:])

@@ -4,7 +4,7 @@
 # Tries a Debian package as a user's machine would take it, without touching
 # this one:
 #
-#   packaging/pristine-install.sh DEB REPORT
+#   packaging/debian/pristine-install.sh DEB REPORT
 #
 # Makes a minimal Debian system of this machine's release with mmdebstrap,
 # from the archive this machine uses, and in it: installs DEB with apt,

@@ -1,0 +1,34 @@
+# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# The sources: setwalk's, as git archive gives it, and that of the glibc the
+# Linux programs carry, which the LGPL asks to go with them.
+
+# pack_source: $dist/setwalk-VERSION.tar.gz and setwalk-VERSION-glibc-source.tar.xz.
+pack_source() {
+    git -C "$root" -c tar.umask=0022 archive --format=tar --prefix="setwalk-$version/" HEAD |
+        gzip -9n > "$dist/setwalk-$version.tar.gz"
+    # Debian's glibc-source ships the upstream tarball and Debian's changes;
+    # it must be the very version that was linked.
+    [ "$(dpkg-query -W -f='${Version}' glibc-source)" = "$glibc" ] ||
+        die "glibc-source is not at $glibc, the version of libc6-dev (apt-get install glibc-source=$glibc)"
+    mkdir "$work/pack/glibc-$glibc"
+    cp -R /usr/src/glibc/. "$work/pack/glibc-$glibc/"
+    tar_folder "glibc-$glibc" | xz -T1 -6 > "$dist/setwalk-$version-glibc-source.tar.xz"
+}
+
+# check_source: setwalk's source builds and passes its tests with the
+# README's "Build and run" and "Test" commands, as written there.
+check_source() {
+    local tree log=$work/check/source.log
+    tree=$(unpack "$dist/setwalk-$version.tar.gz")
+    (
+        cd "$tree"
+        cmake -S . -B build >&2 && cmake --build build >&2 && build/setwalk > "$work/check/out" ||
+            exit 1
+        cmp "$report" "$work/check/out" || exit 1
+        cmake -S . -B build && cmake --build build && ctest --test-dir build --output-on-failure
+    ) > "$log" 2>&1 || { cat "$log"; die "setwalk-$version.tar.gz does not build and pass"; }
+    grep 'tests passed' "$log"
+    echo "ok: setwalk-$version.tar.gz"
+}
