@@ -21,9 +21,12 @@ cross() {
         linux-cross)
             printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_ARCH\": \"$debian\" }" \
                 "Linux on $debian, tested under qemu-user" ;;
-        *)
+        windows-x86)
             printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
                 "32-bit Windows console (MinGW-w64), tested under wine" ;;
+        windows-x64)
+            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
+                "64-bit Windows console (MinGW-w64), tested under 64-bit wine" ;;
         esac
     done < <(grep -v '^#' cmake/targets)
 }

@@ -2,46 +2,73 @@
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # Starts a Windows program under wine for the test suite, with wine's own
-# messages off. A WINEPREFIX of the user's is used as it is: nothing is
-# written into it but what wine itself writes. Otherwise the program runs in
-# a prefix of the suite's own, outside the home folder: SETWALK_WINEPREFIX,
-# or setwalk-wine-UID in the temporary folder (about 590 MB). It is made on
-# first use, under a lock since tests run side by side, and kept for later
-# runs; remove it and its .lock file beside it to get the space back.
+# messages off:
 #
-#   wine-run.sh PROGRAM ARGUMENT...   runs PROGRAM
-#   wine-run.sh --version             says which wine, touching no prefix
-#   wine-run.sh --prepare             makes or updates the prefix, quietly
+#   wine-run.sh ARCH PROGRAM ARGUMENT...   runs PROGRAM
+#   wine-run.sh ARCH --version             says which wine, touching no prefix
+#   wine-run.sh ARCH --prepare             makes or updates the prefix, quietly
+#
+# ARCH is win32 for a 32-bit program or win64 for a 64-bit one. A 64-bit
+# program is started by wine's 64-bit loader and server alone: Debian's
+# `wine` takes the 32-bit loader whenever it is installed, and that loader
+# is a 32-bit x86 program, which some kernels cannot start.
+#
+# A WINEPREFIX of the user's is used as it is (it must be a 64-bit one for
+# win64): nothing is written into it but what wine itself writes. Otherwise
+# the program runs in a prefix of the suite's own for its ARCH, outside the
+# home folder: SETWALK_WINEPREFIX (win32) or SETWALK_WINEPREFIX64 (win64),
+# else setwalk-wine-UID or setwalk-wine64-UID in the temporary folder. It
+# is made on first use, under a lock since tests run side by side, and kept
+# for later runs; remove it and its .lock file beside it to get the space
+# back.
 #
 # wine tells on standard error when it makes a prefix or brings one up to
 # date for a new wine version; the suite runs --prepare once before its
 # cases, so that none of them sees those messages.
 set -eu
-# wine's loader is a 32-bit x86 program, which a kernel built without
-# 32-bit support cannot start; say so plainly rather than fail each case.
-if ! wine --version > /dev/null 2>&1; then
-    echo "wine-run.sh: wine cannot start here; does this kernel run 32-bit x86 programs?" >&2
+tmp=${TMPDIR:-/tmp}
+case ${1:-} in
+win32)
+    loader=wine server=wineserver
+    own=${SETWALK_WINEPREFIX:-$tmp/setwalk-wine-$(id -u)} ;;
+win64)
+    loader=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver64
+    own=${SETWALK_WINEPREFIX64:-$tmp/setwalk-wine64-$(id -u)}
+    export WINELOADER=$loader WINESERVER=$server ;;
+*)
+    echo "usage: wine-run.sh win32|win64 PROGRAM ARGUMENT... | --version | --prepare" >&2
+    exit 2 ;;
+esac
+arch=$1
+shift
+# Say plainly when the loader cannot start, rather than fail each case.
+if ! "$loader" --version > /dev/null 2>&1; then
+    if [ "$arch" = win32 ]; then
+        echo "wine-run.sh: wine cannot start here; does this kernel run 32-bit x86 programs?" >&2
+    else
+        echo "wine-run.sh: 64-bit wine cannot start here; is wine64 installed?" >&2
+    fi
     exit 126
 fi
-[ "${1:-}" != --version ] || exec wine --version
+[ "${1:-}" != --version ] || exec "$loader" --version
 export WINEDEBUG=${WINEDEBUG:--all}
 # Without its menu builder, wine leaves the home folder alone.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
 if [ -z "${WINEPREFIX:-}" ]; then
-    export WINEPREFIX=${SETWALK_WINEPREFIX:-${TMPDIR:-/tmp}/setwalk-wine-$(id -u)}
+    export WINEPREFIX=$own
     if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
         mkdir -p "$WINEPREFIX"
         (
             flock 9
             if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
-                wineboot -i < /dev/null > /dev/null 2>&1
+                WINEARCH=$arch "$loader" wineboot -i < /dev/null > /dev/null 2>&1
                 touch "$WINEPREFIX/.setwalk-ready"
             fi
         ) 9> "$WINEPREFIX.lock"
     fi
 fi
 if [ "${1:-}" = --prepare ]; then
-    wineboot -u < /dev/null > /dev/null 2>&1
-    exec wineserver -w
+    "$loader" wineboot -u < /dev/null > /dev/null 2>&1
+    exec "$server" -w
 fi
-exec wine "$@"
+exec "$loader" "$@"

@@ -5,9 +5,10 @@
     python3 pe_resources.py SETWALK.EXE VERSION
 
 Its version resource must give VERSION and name the program and its
-licence, its manifest must ask for asInvoker and name Windows 7 to 11, and
-the program must be marked terminal-server aware. Exits 0 when all holds,
-1 saying what does not, 77 (skipped) without the pefile module."""
+licence, its manifest must name the program's processor, ask for
+asInvoker and name Windows 7 to 11, and the program must be marked
+terminal-server aware. Exits 0 when all holds, 1 saying what does not,
+77 (skipped) without the pefile module."""
 import sys
 
 try:
@@ -50,6 +51,9 @@ for kind in resources:
             for language in name.directory.entries:
                 data = language.data.struct
                 manifest = pe.get_data(data.OffsetToData, data.Size)
+machine = {0x14C: b"x86", 0x8664: b"amd64"}.get(pe.FILE_HEADER.Machine, b"?")
+if b'processorArchitecture="' + machine + b'"' not in manifest:
+    faults.append("manifest: the processor is not {}, the program's".format(machine.decode()))
 if b'level="asInvoker"' not in manifest:
     faults.append("manifest: no asInvoker execution level")
 for system, guid in (("7", b"35138b9a-5d96-4fbd-8e2d-a2440225f93a"),
