@@ -61,6 +61,17 @@ traceable() {
     [ ${#program[@]} -eq 1 ] || [[ ${program[0]##*/} == qemu-* ]]
 }
 
+# console_writes TRACE: how many calls into KERNEL32 wrote to the console or
+# a file in wine's relay TRACE, from the program's own thread: the one that
+# set the C runtime's application type, as only a program's start-up code
+# does (the trace also holds wine's own processes).
+console_writes() {
+    local thread
+    thread=$(sed -n 's/^\([0-9a-f]*\):Call msvcrt\.__set_app_type(.*/\1/p' "$1" | head -n 1)
+    [ -n "$thread" ] || { echo "no start-up of the program in wine's relay trace" >&2; echo 0; return; }
+    grep -cE "^$thread:Call KERNEL32\.(WriteConsole[AW]|WriteFile)\(" "$1"
+}
+
 # A pipe whose reader has gone: open the fifo both ways, keep the write end.
 # shellcheck disable=SC2094 # both ends of the fifo are opened on purpose
 reader_gone() { mkfifo "$work/fifo" && exec 3<> "$work/fifo" 4> "$work/fifo" 3<&-; }
@@ -168,17 +179,27 @@ failure.reader-gone-sigpipe-ignored)
     (trap '' PIPE; exec "${program[@]}" >&4 2> "$err"); diagnostic $? "Broken pipe" ;;
 terminal.screen)
     command -v tmux > /dev/null || skip "tmux is not installed"
-    # Where it can, strace also counts the writes that reach the terminal.
+    # Where it can, the case also counts the writes that carry the report to
+    # the terminal: strace sees a native or qemu-user program's system calls,
+    # wine's relay trace a Windows program's calls (on standard error, which
+    # a good run leaves empty).
     tracer=()
     if traceable; then
         tracer=(env ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=write -o "$work/calls")
+    elif [ "$system" = Windows ]; then
+        # shellcheck disable=SC2016 # expanded by the inner shell
+        tracer=(env WINEDEBUG=+relay "$BASH" -c 'exec "${@:2}" 2> "$1"' relay "$work/relay")
     fi
     on_terminal "${tracer[@]}" "${program[@]}"
     status "$(cat "$work/status")" 0
-    if [ ${#tracer[@]} -gt 0 ]; then
+    writes=
+    if traceable; then
         writes=$(grep -c '^[0-9 ]*write(1,' "$work/calls")
-        [ "$writes" -eq 1 ] || fail "the report reached the terminal in $writes writes, not one"
+    elif [ "$system" = Windows ]; then
+        writes=$(console_writes "$work/relay")
     fi
+    [ -z "$writes" ] || [ "$writes" -eq 1 ] ||
+        fail "the report reached the terminal in $writes writes, not one"
     # The screen is the four lines and the cursor rests at the start of the
     # line below them: nothing else was written, not even a blank line.
     # Wine's console draws a space as an erased cell, so its screen cannot
