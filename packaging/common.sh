@@ -9,6 +9,26 @@
 die() { echo "release: $*" >&2; exit 1; }
 step() { printf '\n=== %s\n' "$*"; }
 
+# unable CHECK WHAT WHY: WHAT cannot be checked on this machine, for WHY.
+# That stops the release, unless its caller has allowed CHECK to be skipped
+# (--skip CHECK, kept in $skippable); then WHAT is listed at the end among
+# the checks skipped.
+unable() {
+    [[ " ${skippable[*]} " == *" $1 "* ]] ||
+        die "cannot check $2: $3 (to release without that check: --skip $1)"
+    skipped+=("$2 ($1): $3")
+}
+
+# wine_check TOOLCHAIN: the check that runs a Windows target's programs
+# under wine, by the name that lets a release skip it.
+wine_check() {
+    case $1 in
+    windows-x86) echo wine32 ;;
+    windows-x64) echo wine64 ;;
+    *) die "$1 is not a Windows target" ;;
+    esac
+}
+
 # package_files STAGE: for each row of packaging/contents, the file in
 # STAGE, its place in the tree and its name in one folder.
 package_files() {
@@ -22,6 +42,22 @@ package_files() {
             die "${1##*/} lacks $path"
         fi
     done < <(grep -v '^#' "$packaging/contents")
+}
+
+# lay_out_folder STAGE FOLDER: the download's files from STAGE side by side
+# in FOLDER, settled, under their names in one folder, as Windows users
+# expect them; .txt files get CR LF line ends, for Notepad.
+lay_out_folder() {
+    local from flat
+    mkdir -p "$2"
+    while read -r from _ flat; do
+        case $flat in
+        -) ;;
+        *.txt) sed 's/$/\r/' "$from" > "$2/$flat" ;;
+        *) cp "$from" "$2/$flat" ;;
+        esac
+    done < <(package_files "$1")
+    settle "$2"
 }
 
 # settle TREE: the modes and time stamps every archive entry gets.
@@ -46,7 +82,8 @@ tar_folder() {
 ships() { printf '%s\t%s\t%s\t%s\n' "$@" >> "$work/shipped"; }
 
 # unpack ARCHIVE: ARCHIVE unpacked into a new empty folder, whose path it
-# prints; a zip or tarball must hold one top folder named as the archive.
+# prints; a zip or tarball must hold one top folder named as the archive,
+# an MSI one install folder setwalk.
 unpack() {
     local name=${1##*/} to
     to=$(mktemp -d "$work/check/unpack.XXXX")
@@ -55,6 +92,10 @@ unpack() {
     *.tar.gz) tar -xzf "$1" -C "$to" && name=${name%.tar.gz} ;;
     *.deb) dpkg-deb -x "$1" "$to" && echo "$to" && return ;;
     *.rpm) (cd "$to" && rpm2cpio "$1" | cpio -idm --quiet) && echo "$to" && return ;;
+    *.msi)
+        # msiextract names some of Windows' folders (Program Files), not all.
+        msiextract -C "$to" "$1" > /dev/null && name=setwalk &&
+            to=$(dirname "$(find "$to" -type d -name setwalk)") ;;
     esac
     [ "$(ls -A "$to")" = "$name" ] || die "$1 does not hold one folder $name"
     echo "$to/$name"

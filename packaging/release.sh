@@ -3,13 +3,15 @@
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # Makes a release of the commit checked out here:
 #
-#   packaging/release.sh OUT
+#   packaging/release.sh [--skip CHECK]... OUT
 #
 # Builds and tests every target of cmake/targets, packs its downloads,
 # checks each of them, and only then writes them and their SHA256SUMS into
 # OUT, which must be empty or not yet there:
 #
-#   setwalk-V-windows-x86.zip         setwalk.exe and its papers
+#   setwalk-V-windows-ARCH.zip        setwalk.exe and its papers, for x86
+#                                     (32-bit) and x64 (64-bit) Windows
+#   setwalk-V-windows-ARCH.msi        the same files, as an installer
 #   setwalk-V-linux-NAME.tar.gz       bin/, share/man/, share/doc/, static,
 #                                     for each Linux target
 #   setwalk_V_ARCH.deb                the same targets' Debian packages:
@@ -37,16 +39,35 @@
 # and a lintian-clean package needs files CPack does not make (a compressed
 # changelog and man page, the copyright file).
 #
+# A check that cannot run on this machine stops the release, unless it is
+# allowed to be skipped by name; the last lines then list it as skipped:
+#
+#   --skip wine32   what needs 32-bit wine: the windows-x86 tests, running
+#                   its setwalk.exe and installing its MSI (a kernel without
+#                   32-bit support cannot start wine's 32-bit loader)
+#   --skip wine64   the same for windows-x64, under 64-bit wine
+#   --skip root     trying the packages in a pristine Debian and in a scratch
+#                   rpm root, which needs root
+#
 # Needs, beyond a C++ compiler and CMake 3.25: git, the cross compilers,
 # wine and qemu-user (see the README), tmux, zip, unzip, file, dpkg-dev,
-# lintian, rpm, rpmlint, cpio, glibc-source, python3, node with npm, and, to
-# try the packages in a pristine Debian system and a scratch rpm root,
-# mmdebstrap and root (without root those checks are skipped and say so).
+# lintian, rpm, rpmlint, cpio, wixl, msitools, glibc-source, python3,
+# python3-olefile, node with npm, and mmdebstrap.
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 umask 022
 
-[ $# -eq 1 ] || { echo "usage: packaging/release.sh OUT" >&2; exit 2; }
+usage() { echo "usage: packaging/release.sh [--skip wine32|wine64|root]... OUT" >&2; exit 2; }
+# The checks that the caller allows to be skipped where they cannot run.
+skippable=()
+while [ $# -gt 1 ] && [ "$1" = --skip ]; do
+    case $2 in
+    wine32 | wine64 | root) skippable+=("$2") ;;
+    *) usage ;;
+    esac
+    shift 2
+done
+[ $# -eq 1 ] || usage
 root=$(cd "$(dirname "$0")/.." && pwd)
 packaging=$root/packaging
 out=$(realpath -m "$1")
@@ -60,6 +81,8 @@ out=$(realpath -m "$1")
 . "$packaging/format/rpm.sh"
 # shellcheck source=packaging/format/zip.sh
 . "$packaging/format/zip.sh"
+# shellcheck source=packaging/format/msi.sh
+. "$packaging/format/msi.sh"
 # shellcheck source=packaging/format/source.sh
 . "$packaging/format/source.sh"
 # shellcheck source=packaging/sbom/sbom.sh
@@ -83,7 +106,7 @@ report=$root/tests/report.txt
 report_crlf=$root/tests/report-crlf.txt
 glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
 
-# What could not be checked on this machine, said again at the end.
+# The checks skipped on this machine, by leave, said again at the end.
 skipped=()
 
 work=$(mktemp -d)
@@ -98,13 +121,13 @@ mapfile -t targets < <(grep -v '^#' "$root/cmake/targets")
 # for_each_download ACTION: ACTION_FORMAT NAME DEBIAN-ARCH RPM-ARCH TOOLCHAIN
 # for each download of each target, in the table's order. A Linux target
 # has a tarball and a Debian package, and an RPM where the table names an
-# RPM architecture; a Windows target has a zip.
+# RPM architecture; a Windows target has a zip and an installer.
 for_each_download() {
     local target name arch rpmarch toolchain formats format
     for target in "${targets[@]}"; do
         read -r name arch rpmarch toolchain <<< "$target"
         if [ "$arch" = - ]; then
-            formats=(zip)
+            formats=(zip msi)
         else
             formats=(tarball deb)
             [ "$rpmarch" = - ] || formats+=(rpm)
@@ -123,7 +146,7 @@ for_each_download() {
 # for a native build) and the command that runs its programs here
 # (NAME.runner). CMake takes the compiler flags of the environment.
 build() {
-    local name=$1 toolchain=$2 arch=$3 dir=$work/build/$1 stage=$work/stage/$1 sysroot='' program options=()
+    local name=$1 toolchain=$2 arch=$3 dir=$work/build/$1 stage=$work/stage/$1 sysroot='' program options=() why
     [ "$toolchain" = - ] || options+=("-DCMAKE_TOOLCHAIN_FILE=$root/cmake/$toolchain.cmake")
     [ "$toolchain" != linux-cross ] || options+=("-DSETWALK_ARCH=$arch")
     shift 3
@@ -135,7 +158,11 @@ build() {
         { cat "$dir.tests"; die "the tests of $name failed"; }
     grep -E 'tests passed|did not run|Skipped' "$dir.tests"
     if grep -q 'every case is skipped' "$dir.log"; then
-        skipped+=("the tests of $name: $(sed -n 's/.*every case is skipped, since //p' "$dir.log")")
+        why=$(sed -n 's/.*every case is skipped, since //p' "$dir.log")
+        case $toolchain in
+        windows-*) unable "$(wine_check "$toolchain")" "the tests of $name" "$why" ;;
+        *) die "the tests of $name cannot run: $why" ;;
+        esac
     fi
     cmake --install "$dir" --strip --prefix "$stage" > /dev/null
     program=$(echo "$stage"/bin/setwalk*)
@@ -179,14 +206,14 @@ check_sbom
 
 step "install, run, remove and purge setwalk_${version}_amd64.deb in a pristine Debian"
 if [ "$(id -u)" -ne 0 ]; then
-    skipped+=("trying the amd64 package in a pristine Debian: that needs root")
+    unable root "the amd64 package in a pristine Debian" "that needs root"
 else
     "$packaging/debian/pristine-install.sh" "$dist/setwalk_${version}_amd64.deb" "$report"
 fi
 
 step "install, run and erase setwalk-$version-1.x86_64.rpm in a scratch rpm root"
 if [ "$(id -u)" -ne 0 ]; then
-    skipped+=("installing the x86_64 RPM into a scratch rpm root: that needs root")
+    unable root "the x86_64 RPM in a scratch rpm root" "that needs root"
 else
     "$packaging/rpm/scratch-install.sh" "$dist/setwalk-$version-1.x86_64.rpm" "$report"
 fi

@@ -1,32 +1,28 @@
 # shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
-# The Windows zip: the program and its papers side by side in one folder, as
-# Windows users expect; .txt files get CR LF line ends, for Notepad.
+# The Windows zip: the program and its papers side by side in one folder.
 
 # pack_zip NAME: target NAME's download, $dist/setwalk-VERSION-NAME.zip.
 pack_zip() {
-    local top=setwalk-$version-$1 stage=$work/stage/$1 from flat
-    mkdir "$work/pack/$top"
-    while read -r from _ flat; do
-        case $flat in
-        -) ;;
-        *.txt) sed 's/$/\r/' "$from" > "$work/pack/$top/$flat" ;;
-        *) cp "$from" "$work/pack/$top/$flat" ;;
-        esac
-    done < <(package_files "$stage")
-    settle "$work/pack/$top"
+    local top=setwalk-$version-$1 stage=$work/stage/$1
+    lay_out_folder "$stage" "$work/pack/$top"
     (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@)
     ships "$top.zip" "$top/setwalk.exe" "$stage/bin/setwalk.exe" "$stage.records"
 }
 
-# check_zip NAME: setwalk.exe is a console program that imports nothing but
-# what every Windows has, the notices credit mingw-w64's code, and where
-# wine starts, the program runs alone in an empty folder.
+# check_zip NAME ARCH RPMARCH TOOLCHAIN: setwalk.exe is a console program
+# for the target's processor that imports nothing but what every Windows
+# has, the notices credit mingw-w64's code, and the program runs alone in
+# an empty folder under wine.
 check_zip() {
-    local top=setwalk-$version-$1 tree alone runner
+    local top=setwalk-$version-$1 tree alone runner kind
+    case $4 in
+    windows-x86) kind='PE32 executable (console) Intel 80386' ;;
+    windows-x64) kind='PE32+ executable (console) x86-64' ;;
+    esac
     tree=$(unpack "$dist/$top.zip")
-    expect_binary "$tree/setwalk.exe" 'PE32 executable (console) Intel 80386'
+    expect_binary "$tree/setwalk.exe" "$kind"
     holds "$tree/THIRD-PARTY-NOTICES.txt" "ZPL-2.1" "the mingw-w64 project" \
         "Lucent Technologies" "David M. Gay"
     [ "$(objdump -p "$tree/setwalk.exe" | sed -n 's/^\tDLL Name: //p' | sort | paste -sd' ')" = \
@@ -34,7 +30,7 @@ check_zip() {
     echo "ok: $top.zip, its notices, setwalk.exe's imports"
     read -r -a runner < "$work/stage/$1.runner"
     if ! "${runner[@]}" --version > /dev/null 2>&1; then
-        skipped+=("running $top.zip's setwalk.exe: ${runner[0]##*/} cannot start on this machine")
+        unable "$(wine_check "$4")" "running $top.zip's setwalk.exe" "${runner[*]} cannot start on this machine"
         return
     fi
     alone=$(mktemp -d "$work/check/alone.XXXX")

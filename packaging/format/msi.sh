@@ -1,0 +1,117 @@
+# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# The Windows Installer package: the zip's files in Program Files\setwalk,
+# for every user of the machine, that folder on the system PATH, an entry
+# in installed apps, and upgrades in place. wixl makes it from
+# packaging/windows/setwalk.wxs.in; msibuild adds what wixl cannot (the
+# PATH entry) and the package code; msi-times.py sets its times.
+#
+# The folder is put first on PATH, not last: wine's cmd stops its search at
+# an empty PATH element, and removing a part appended at the end leaves one
+# behind. The folder holds setwalk.exe alone among programs, so it hides
+# nothing of Windows'.
+
+# msi_target TOOLCHAIN: the target's package facts, as the words
+# UPGRADE-CODE WIXL-ARCH PROGRAM-FILES-FOLDER WIN64 TEMPLATE. The
+# UpgradeCode is the same for every version: by it Windows Installer knows
+# that a later package replaces an earlier one.
+msi_target() {
+    case $1 in
+    windows-x86) echo 57AEAEB2-6D8F-458C-AAA4-F1858D6C1C69 x86 ProgramFilesFolder no 'Intel;1033' ;;
+    windows-x64) echo B32528AB-5749-455A-84C0-FFA802B52AE8 x64 ProgramFiles64Folder yes 'x64;1033' ;;
+    *) die "no Windows Installer package for $1" ;;
+    esac
+}
+
+# make_msi NAME TOOLCHAIN VERSION MSI: target NAME's package of VERSION,
+# written to MSI. Its product and package codes, and its components' codes,
+# are derived from the UpgradeCode (UUID version 5), so that two builds
+# give the same bytes.
+make_msi() {
+    local name=$1 version=$3 msi=$4 upgrade arch folder win64 template
+    local files=$work/msi/$1-$3 components='' component feature='' flat id
+    read -r upgrade arch folder win64 template <<< "$(msi_target "$2")"
+    guid() { python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' "$upgrade" "$1"; }
+    lay_out_folder "$work/stage/$name" "$files"
+    while read -r _ _ flat; do
+        [ "$flat" != - ] || continue
+        id=${flat//-/_}
+        printf -v component '%10s<Component Id="%s" Guid="%s" Win64="%s">\n%12s%s\n%10s</Component>\n' \
+            '' "$id" "$(guid "component $flat")" "$win64" \
+            '' "<File Id=\"$id\" Name=\"$flat\" Source=\"${files##*/}/$flat\" KeyPath=\"yes\"/>" ''
+        components+=$component
+        feature+="      <ComponentRef Id=\"$id\"/>"$'\n'
+    done < <(package_files "$work/stage/$name")
+    awk -v version="$version" -v product="$(guid "product $version")" -v upgrade="$upgrade" \
+        -v folder="$folder" -v components="$components" -v feature="$feature" '
+        { gsub(/@VERSION@/, version); gsub(/@PRODUCT_CODE@/, product)
+          gsub(/@UPGRADE_CODE@/, upgrade); gsub(/@PROGRAM_FILES@/, folder) }
+        /^@COMPONENTS@$/ { printf "%s", components; next }
+        /^@FEATURE@$/ { printf "%s", feature; next }
+        { print }' "$packaging/windows/setwalk.wxs.in" > "$files.wxs"
+    # wixl takes the files' paths relative to where it runs.
+    (cd "$work/msi" && wixl -a "$arch" -o "$msi" "$files.wxs") 2> "$files.log" ||
+        { cat "$files.log"; die "wixl failed for $name"; }
+    # The system PATH part (= set on install, - removed on uninstall, *
+    # system-wide), put first, and the standard actions that write it.
+    printf 'Environment\tName\tValue\tComponent_\ns72\tl255\tL255\ts72\nEnvironment\tEnvironment\n%s\n' \
+        $'PATH\t=-*PATH\t[INSTALLDIR];[~]\tsetwalk.exe' > "$work/msi/Environment.idt"
+    msibuild "$msi" -i "$work/msi/Environment.idt" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('RemoveEnvironmentStrings', 3300)" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('WriteEnvironmentStrings', 5200)" \
+        -s "setwalk $version" "The setwalk authors" "$template" "{$(guid "package $version")}"
+    "$packaging/windows/msi-times.py" "$msi"
+}
+
+# pack_msi NAME ARCH RPMARCH TOOLCHAIN: target NAME's installer,
+# $dist/setwalk-VERSION-NAME.msi.
+pack_msi() {
+    make_msi "$1" "$4" "$version" "$dist/setwalk-$version-$1.msi"
+    ships "setwalk-$version-$1.msi" "setwalk/setwalk.exe" "$work/stage/$1/bin/setwalk.exe" "$work/stage/$1.records"
+}
+
+# table MSI NAME TEXT...: the table NAME of the package MSI holds each TEXT.
+table() {
+    local msi=$1 name=$2
+    shift 2
+    msiinfo export "$msi" "$name" > "$work/check/$name" 2> /dev/null || die "${msi##*/} has no $name table"
+    holds "$work/check/$name" "$@"
+}
+
+# check_msi NAME ARCH RPMARCH TOOLCHAIN: the package's tables say what it is
+# and what it does, and it carries the zip's files. Where wine runs the
+# target's programs, the package is then installed, upgraded by a later
+# version (made for this check alone), refused as a downgrade and removed,
+# in a wine prefix of its own (packaging/windows/wine-install.sh).
+check_msi() {
+    local msi=$dist/setwalk-$version-$1.msi upgrade arch folder win64 template tree runner later
+    read -r upgrade arch folder win64 template <<< "$(msi_target "$4")"
+    table "$msi" Property $'ProductName\tsetwalk' $'ProductVersion\t'"$version" \
+        $'Manufacturer\tThe setwalk authors' $'UpgradeCode\t{'"$upgrade}" $'ALLUSERS\t1' $'ARPNOMODIFY\t1'
+    table "$msi" Upgrade "{$upgrade}"$'\t\t'"$version"$'\t\t1\t\tWIX_UPGRADE_DETECTED' \
+        "{$upgrade}"$'\t'"$version"$'\t\t\t2\t\tWIX_DOWNGRADE_DETECTED'
+    table "$msi" Directory $'INSTALLDIR\t'"$folder"$'\tsetwalk'
+    table "$msi" Environment $'PATH\t=-*PATH\t[INSTALLDIR];[~]\tsetwalk.exe'
+    table "$msi" InstallExecuteSequence $'RemoveEnvironmentStrings\t\t3300' \
+        $'WriteEnvironmentStrings\t\t5200' $'RemoveExistingProducts\t\t'
+    msiinfo suminfo "$msi" > "$work/check/suminfo"
+    holds "$work/check/suminfo" "Template: $template" \
+        "Created: $(date -d "@$SOURCE_DATE_EPOCH" '+%a %b %e %H:%M:%S %Y')" \
+        "Last saved: $(date -d "@$SOURCE_DATE_EPOCH" '+%a %b %e %H:%M:%S %Y')"
+    # Its files are the zip's, byte for byte.
+    tree=$(unpack "$msi")
+    diff -r "$(unpack "$dist/setwalk-$version-$1.zip")" "$tree" ||
+        die "${msi##*/} does not hold the files of setwalk-$version-$1.zip"
+    echo "ok: ${msi##*/}, its tables and files"
+
+    read -r -a runner < "$work/stage/$1.runner"
+    if ! "${runner[@]}" --version > /dev/null 2>&1; then
+        unable "$(wine_check "$4")" "installing ${msi##*/} under wine" "${runner[*]} cannot start on this machine"
+        return
+    fi
+    later=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$version")
+    make_msi "$1" "$4" "$later" "$work/check/setwalk-$later-$1.msi"
+    "$packaging/windows/wine-install.sh" "$msi" "$work/check/setwalk-$later-$1.msi" "$report_crlf" ||
+        die "${msi##*/} does not install, upgrade and uninstall cleanly under wine"
+}
