@@ -1,8 +1,8 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
-# Starts a Windows program under wine for the test suite, with wine's own
-# messages off:
+# Starts a Windows program under wine for the test suite and the release,
+# with wine's own messages off:
 #
 #   wine-run.sh ARCH PROGRAM ARGUMENT...   runs PROGRAM
 #   wine-run.sh ARCH --version             says which wine, touching no prefix
