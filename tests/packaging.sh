@@ -10,16 +10,43 @@
 # the LGPL's text where glibc is linked in, and a source package that
 # packaging/credits does not know stops them. packaging.sbom: the SBOM holds
 # the program's sha256 and every package of its link records, and is the
-# same when made twice. Exits 77 (skipped) where there is no dpkg database
-# or no link map.
+# same when made twice. packaging.skip: a check that cannot run stops the
+# release, unless the caller allowed that very check to be skipped, and
+# then it is listed. Exits 77 (skipped) where there is no dpkg database or
+# no link map.
 set -u
 name=$1 source=$2 program=$3 map=$4 sysroot=${5:-}
-command -v dpkg-query > /dev/null || { echo "skipped: no dpkg database here"; exit 77; }
-[ -f "$map" ] || { echo "skipped: this toolchain writes no link map"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
+
+if [ "$name" = packaging.skip ]; then
+    # unable_with LEAVE...: what the release does when 32-bit wine cannot
+    # run a check, given leave to skip LEAVE.
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    unable_with() {
+        bash -c '. "$1/packaging/common.sh"; skippable=("${@:2}") skipped=()
+            unable wine32 "running setwalk.exe" "wine cannot start"; printf "%s\n" "${skipped[@]}"' \
+            unable "$source" "$@" 2>&1
+    }
+    said=$(unable_with) && fail "the release went on without leave: $said"
+    [[ $said == *"--skip wine32"* ]] || fail "the release did not name the check to allow: $said"
+    said=$(unable_with wine64 root) && fail "leave for other checks let this one pass: $said"
+    said=$(unable_with wine32) || fail "the release stopped although the check was allowed: $said"
+    [ "$said" = "running setwalk.exe (wine32): wine cannot start" ] || fail "not listed as skipped: $said"
+    # OUT is not empty, so that a release.sh that took this leave stops
+    # there all the same.
+    mkdir "$work/out" && touch "$work/out/file"
+    said=$("$source/packaging/release.sh" --skip everything "$work/out" 2>&1)
+    status=$?
+    if [ "$status" -ne 2 ] || [[ $said != usage:* ]]; then
+        fail "release.sh took leave to skip a check it does not have: $said"
+    fi
+    exit "$failed"
+fi
+command -v dpkg-query > /dev/null || { echo "skipped: no dpkg database here"; exit 77; }
+[ -f "$map" ] || { echo "skipped: this toolchain writes no link map"; exit 77; }
 
 "$source/packaging/link-records.sh" "$map" ${sysroot:+"$sysroot"} > "$work/records" ||
     { echo "FAIL: link-records.sh failed"; exit 1; }
