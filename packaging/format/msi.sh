@@ -24,26 +24,30 @@ msi_target() {
     esac
 }
 
+# msi_guid UPGRADE-CODE NAME: the code of NAME (the product or package of
+# a version, a component) in the package of that UpgradeCode: a UUID
+# derived from the two (version 5), so that two builds give the same bytes.
+msi_guid() {
+    python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' "$1" "$2"
+}
+
 # make_msi NAME TOOLCHAIN VERSION MSI: target NAME's package of VERSION,
-# written to MSI. Its product and package codes, and its components' codes,
-# are derived from the UpgradeCode (UUID version 5), so that two builds
-# give the same bytes.
+# written to MSI.
 make_msi() {
     local name=$1 version=$3 msi=$4 upgrade arch folder win64 template
     local files=$work/msi/$1-$3 components='' component feature='' flat id
     read -r upgrade arch folder win64 template <<< "$(msi_target "$2")"
-    guid() { python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' "$upgrade" "$1"; }
     lay_out_folder "$work/stage/$name" "$files"
     while read -r _ _ flat; do
         [ "$flat" != - ] || continue
         id=${flat//-/_}
         printf -v component '%10s<Component Id="%s" Guid="%s" Win64="%s">\n%12s%s\n%10s</Component>\n' \
-            '' "$id" "$(guid "component $flat")" "$win64" \
+            '' "$id" "$(msi_guid "$upgrade" "component $flat")" "$win64" \
             '' "<File Id=\"$id\" Name=\"$flat\" Source=\"${files##*/}/$flat\" KeyPath=\"yes\"/>" ''
         components+=$component
         feature+="      <ComponentRef Id=\"$id\"/>"$'\n'
     done < <(package_files "$work/stage/$name")
-    awk -v version="$version" -v product="$(guid "product $version")" -v upgrade="$upgrade" \
+    awk -v version="$version" -v product="$(msi_guid "$upgrade" "product $version")" -v upgrade="$upgrade" \
         -v folder="$folder" -v components="$components" -v feature="$feature" '
         { gsub(/@VERSION@/, version); gsub(/@PRODUCT_CODE@/, product)
           gsub(/@UPGRADE_CODE@/, upgrade); gsub(/@PROGRAM_FILES@/, folder) }
@@ -60,7 +64,7 @@ make_msi() {
     msibuild "$msi" -i "$work/msi/Environment.idt" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('RemoveEnvironmentStrings', 3300)" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('WriteEnvironmentStrings', 5200)" \
-        -s "setwalk $version" "The setwalk authors" "$template" "{$(guid "package $version")}"
+        -s "setwalk $version" "The setwalk authors" "$template" "{$(msi_guid "$upgrade" "package $version")}"
     "$packaging/windows/msi-times.py" "$msi"
 }
 
