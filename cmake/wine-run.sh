@@ -6,7 +6,8 @@
 #
 #   wine-run.sh ARCH PROGRAM ARGUMENT...   runs PROGRAM
 #   wine-run.sh ARCH --version             says which wine, touching no prefix
-#   wine-run.sh ARCH --prepare             makes or updates the prefix, quietly
+#   wine-run.sh ARCH --prepare             makes or updates the prefix, quietly,
+#                                          and starts its server
 #
 # ARCH is win32 for a 32-bit program or win64 for a 64-bit one. A 64-bit
 # program is started by wine's 64-bit loader and server alone: Debian's
@@ -69,6 +70,10 @@ if [ -z "${WINEPREFIX:-}" ]; then
 fi
 if [ "${1:-}" = --prepare ]; then
     "$loader" wineboot -u < /dev/null > /dev/null 2>&1
-    exec "$server" -w
+    "$server" -w
+    # One server for the whole suite, kept 60 s after its last client: a
+    # server that quits between two cases, as wine's does when idle, resets
+    # the connection of a program that starts just as it goes.
+    exec "$server" -p60 < /dev/null > /dev/null 2>&1
 fi
 exec "$loader" "$@"
