@@ -29,6 +29,17 @@ wine_check() {
     esac
 }
 
+# wine_runs NAME TOOLCHAIN WHAT: Windows target NAME's programs can run
+# under wine here; when wine cannot start, WHAT is a check this machine
+# cannot make (see unable), and the status is 1.
+wine_runs() {
+    local runner
+    read -r -a runner < "$work/stage/$1.runner"
+    "${runner[@]}" --version > /dev/null 2>&1 && return
+    unable "$(wine_check "$2")" "$3" "${runner[*]} cannot start on this machine"
+    return 1
+}
+
 # package_files STAGE: for each row of packaging/contents, the file in
 # STAGE, its place in the tree and its name in one folder.
 package_files() {

@@ -89,7 +89,7 @@ table() {
 # version (made for this check alone), refused as a downgrade and removed,
 # in a wine prefix of its own (packaging/windows/wine-install.sh).
 check_msi() {
-    local msi=$dist/setwalk-$version-$1.msi upgrade arch folder win64 template tree runner later
+    local msi=$dist/setwalk-$version-$1.msi upgrade arch folder win64 template tree later
     read -r upgrade arch folder win64 template <<< "$(msi_target "$4")"
     table "$msi" Property $'ProductName\tsetwalk' $'ProductVersion\t'"$version" \
         $'Manufacturer\tThe setwalk authors' $'UpgradeCode\t{'"$upgrade}" $'ALLUSERS\t1' $'ARPNOMODIFY\t1'
@@ -109,11 +109,7 @@ check_msi() {
         die "${msi##*/} does not hold the files of setwalk-$version-$1.zip"
     echo "ok: ${msi##*/}, its tables and files"
 
-    read -r -a runner < "$work/stage/$1.runner"
-    if ! "${runner[@]}" --version > /dev/null 2>&1; then
-        unable "$(wine_check "$4")" "installing ${msi##*/} under wine" "${runner[*]} cannot start on this machine"
-        return
-    fi
+    wine_runs "$1" "$4" "installing ${msi##*/} under wine" || return 0
     later=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$version")
     make_msi "$1" "$4" "$later" "$work/check/setwalk-$later-$1.msi"
     "$packaging/windows/wine-install.sh" "$msi" "$work/check/setwalk-$later-$1.msi" "$report_crlf" ||
