@@ -13,7 +13,8 @@
 # instructions or sends its report into a file, a pipe or a terminal in more
 # than one write(2); the wall-time ratio is only printed, since it depends
 # on how busy the machine is.
-set -euo pipefail
+set -eEuo pipefail
+trap 'echo "startup.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 
 program=$(realpath "${1:-build/setwalk}")
 max_ratio=2.6

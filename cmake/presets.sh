@@ -8,7 +8,8 @@
 # differs from what this prints.
 #
 #   cmake/presets.sh > CMakePresets.json
-set -euo pipefail
+set -eEuo pipefail
+trap 'echo "presets.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 cd "$(dirname "$0")/.."
 
 # cross: name, toolchain file and cache variables (JSON) of each target that

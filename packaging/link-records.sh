@@ -15,7 +15,8 @@
 # OBJECTS counts the archive members the link took (1 for a lone object
 # file), COPYRIGHT is the path of the package's copyright file. Fails when a
 # file belongs to no package: such code could not be credited.
-set -euo pipefail
+set -eEuo pipefail
+trap 'echo "link-records.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then echo "usage: link-records.sh MAP [SYSROOT]" >&2; exit 2; fi
 map=$1 sysroot=${2:-}
 work=$(mktemp -d)
@@ -30,12 +31,14 @@ inputs() {
 
 # owners DPKG-QUERY-OPTION...: for each path on standard input (inside the
 # database's root), the path and its package, tab-separated; one query for
-# them all, as each query reads the whole database.
+# them all, as each query reads the whole database. A path that no package
+# owns (dpkg-query's status 1) is left out, for the loop below to name.
 owners() {
     local paths
     mapfile -t paths
-    [ ${#paths[@]} -eq 0 ] ||
-        dpkg-query "$@" -S "${paths[@]}" 2> /dev/null | sed -n 's/^\(.*\): \(\/.*\)$/\2\t\1/p'
+    [ ${#paths[@]} -eq 0 ] && return
+    { dpkg-query "$@" -S "${paths[@]}" 2> /dev/null || [ $? -eq 1 ]; } |
+        sed -n 's/^\(.*\): \(\/.*\)$/\2\t\1/p'
 }
 
 # Each input file once, as the real path, with its number of objects.

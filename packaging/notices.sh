@@ -10,7 +10,8 @@
 # and copies beside it the licence texts that packaging/credits names (LGPL-2.1
 # where glibc is linked in). Fails on a source package the credits table
 # does not know.
-set -euo pipefail
+set -eEuo pipefail
+trap 'echo "notices.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 4 ] || { echo "usage: notices.sh RECORDS PROGRAM VERSION DIR" >&2; exit 2; }
 records=$1 program=$2 version=$3 dir=$4
 credits=$(dirname "$0")/credits

@@ -18,7 +18,8 @@
 # package is tried with wine's 64-bit loader alone; a 32-bit one goes to
 # Program Files (x86) and the registry's 32-bit view, and its setwalk.exe
 # needs 32-bit wine.
-set -euo pipefail
+set -eEuo pipefail
+trap 'echo "wine-install.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 3 ] || { echo "usage: wine-install.sh MSI LATER-MSI REPORT" >&2; exit 2; }
 msi=$(realpath "$1") later=$(realpath "$2") report=$(realpath "$3")
 case $(msiinfo suminfo "$msi" | sed -n 's/^Template: //p') in
