@@ -33,10 +33,18 @@ build_deb() {
 
 # pack_deb NAME ARCH: target NAME's package, $dist/setwalk_VERSION_ARCH.deb.
 pack_deb() {
-    local stage=$work/stage/$1.deb arch=$2 from path _
-    local scratch=$work/deb/$2 tree=$work/deb/$2/debian/setwalk
-    local doc=$work/deb/$2/debian/setwalk/usr/share/doc/setwalk deb=setwalk_${version}_$2.deb
+    local deb=setwalk_${version}_$2.deb
     step "package $deb"
+    make_deb "$1" "$2" "$version" "$dist/$deb"
+    ships "$deb" usr/bin/setwalk "$work/stage/$1.deb/bin/setwalk" "$work/stage/$1.deb.records"
+}
+
+# make_deb NAME ARCH VERSION DEB: target NAME's package as version VERSION,
+# written to DEB.
+make_deb() {
+    local stage=$work/stage/$1.deb arch=$2 version=$3 from path _
+    local scratch=$work/deb/$2-$3 deb=${4##*/}
+    local tree=$scratch/debian/setwalk doc=$scratch/debian/setwalk/usr/share/doc/setwalk
     mkdir -p "$tree/DEBIAN" "$doc"
     while read -r from path _; do
         case $path in
@@ -55,19 +63,29 @@ pack_deb() {
     local depends built_using sysroot
     sysroot=$(cat "$stage.sysroot")
     : > "$scratch/debian/control"
-    depends=$(cd "$scratch" && DEB_HOST_ARCH=$arch dpkg-shlibdeps -O ${sysroot:+"-S$sysroot"} \
-        debian/setwalk/usr/bin/setwalk 2> shlibdeps.err | sed -n 's/^shlibs:Depends=//p')
+    (cd "$scratch" && DEB_HOST_ARCH=$arch dpkg-shlibdeps -O ${sysroot:+"-S$sysroot"} \
+        debian/setwalk/usr/bin/setwalk > shlibdeps.out 2> shlibdeps.err) ||
+        { cat "$scratch/shlibdeps.err"; die "dpkg-shlibdeps failed for $deb"; }
     [ ! -s "$scratch/shlibdeps.err" ] || { cat "$scratch/shlibdeps.err"; die "dpkg-shlibdeps warns about $deb"; }
+    depends=$(sed -n 's/^shlibs:Depends=//p' "$scratch/shlibdeps.out")
     [ -n "$depends" ] || die "dpkg-shlibdeps found no dependency for $deb"
     built_using=$(cut -f3,4 "$stage.records" | sort -u | sed 's/\t\(.*\)/ (= \1)/' | paste -sd, | sed 's/,/, /g')
     (cd "$tree" && find usr -type f | sort | xargs md5sum) > "$tree/DEBIAN/md5sums"
     sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@MAINTAINER@/$maintainer/" \
         -e "s/@DEPENDS@/$depends/" -e "s/@BUILT_USING@/$built_using/" \
-        -e "s/@SIZE@/$(du -sk --apparent-size "$tree/usr" | cut -f1)/" \
+        -e "s/@SIZE@/$(installed_size "$tree")/" \
         "$packaging/debian/control.in" > "$tree/DEBIAN/control"
     settle "$tree"
-    dpkg-deb --root-owner-group -Zxz --build "$tree" "$dist/$deb" > /dev/null
-    ships "$deb" usr/bin/setwalk "$stage/bin/setwalk" "$stage.records"
+    dpkg-deb --root-owner-group -Zxz --build "$tree" "$4" > /dev/null
+}
+
+# installed_size TREE: the package's Installed-Size in KiB, counted as
+# dpkg-gencontrol counts it: each file's size rounded up to whole KiB, and
+# one for each directory, the top one included. Unlike du's, the figure
+# does not depend on the filesystem the tree is on.
+installed_size() {
+    find "$1" -path "$1/DEBIAN" -prune -o -printf '%y %s\n' |
+        awk '$1 == "f" || $1 == "l" { n += int(($2 + 1023) / 1024); next } { n++ } END { print n }'
 }
 
 # check_deb NAME ARCH: lintian finds no error and no warning, the control
@@ -75,8 +93,8 @@ pack_deb() {
 # here (under the target's emulator) and writes the report.
 check_deb() {
     local deb=$dist/setwalk_${version}_$2.deb tree runner
-    lintian --no-tag-display-limit "$deb" > "$work/check/lintian" 2>&1 || true
-    ! grep -E '^[EW]: ' "$work/check/lintian" || die "lintian finds fault with ${deb##*/}"
+    [ -e "$work/check/lintian-tried" ] || lintian_finds_a_planted_fault "$deb"
+    lintian_clean "$deb" || die "lintian finds fault with ${deb##*/}, or cannot check it"
     [ "$(dpkg-deb -f "$deb" Architecture)" = "$2" ] || die "${deb##*/}: wrong Architecture"
     [[ $(dpkg-deb -f "$deb" Depends) == libc6\ * ]] || die "${deb##*/} does not depend on libc6"
     [ -n "$(dpkg-deb -f "$deb" Built-Using)" ] || die "${deb##*/} has no Built-Using"
@@ -87,6 +105,27 @@ check_deb() {
     echo "ok: ${deb##*/}, lintian clean, $(dpkg-deb -f "$deb" Depends), built using $(dpkg-deb -f "$deb" Built-Using)"
 }
 
+# lintian_clean DEB: lintian ran and found no error and no warning; else
+# what it said, and the status is 1.
+lintian_clean() {
+    lintian --fail-on error,warning --tag-display-limit 0 "$1" > "$work/check/lintian" 2>&1 && return
+    echo "lintian exited with status $?:"
+    cat "$work/check/lintian"
+    return 1
+}
+
+# lintian_finds_a_planted_fault DEB: lintian, which says nothing of a clean
+# package, does look: it fails a copy of DEB whose README is executable.
+lintian_finds_a_planted_fault() {
+    local copy=$work/check/planted
+    dpkg-deb -R "$1" "$copy"
+    chmod 755 "$copy/usr/share/doc/setwalk/README.md"
+    dpkg-deb --root-owner-group -Zxz --build "$copy" "$copy.deb" > /dev/null
+    ! lintian_clean "$copy.deb" > /dev/null && grep -q '^W: setwalk: executable-not-elf-or-script' "$work/check/lintian" ||
+        die "lintian does not see an executable README.md in a package"
+    touch "$work/check/lintian-tried"
+}
+
 # debian_copyright LICENSE: the copyright file, in Debian's machine-readable
 # form, with setwalk's licence text.
 debian_copyright() {
@@ -95,19 +134,25 @@ debian_copyright() {
     sed -n '/^Permission/,$p' "$1" | sed 's/^$/./; s/^/ /'
 }
 
-# debian_changelog NEWS: NEWS.md in the form of a Debian changelog.
+# debian_changelog NEWS: NEWS.md in the form of a Debian changelog. NEWS.md
+# dates its entries by the day; the latest entry takes the time of the
+# commit released (SOURCE_DATE_EPOCH), the earlier ones midnight of their
+# day, so that a version released on the same day as the one before it
+# still follows it in time, as dpkg and lintian want.
 debian_changelog() {
-    local line entry='' day=''
+    local line entry='' when="@$SOURCE_DATE_EPOCH"
     while IFS= read -r line; do
         case $line in
         '## '*)
-            [ -z "$entry" ] || printf '\n -- %s  %s\n\n' "$maintainer" "$(date -R -d "$day")"
+            [ -z "$entry" ] || {
+                printf '\n -- %s  %s\n\n' "$maintainer" "$(date -R -d "$when")"
+                when=${line##*'('} when=${when%')'}
+            }
             entry=${line#'## '} entry=${entry%% *}
-            day=${line##*'('} day=${day%')'}
             printf 'setwalk (%s) unstable; urgency=medium\n\n' "$entry" ;;
         '- '*) printf '  * %s\n' "${line#- }" ;;
         '  '*) printf '    %s\n' "${line#  }" ;;
         esac
     done < "$1"
-    printf '\n -- %s  %s\n' "$maintainer" "$(date -R -d "$day")"
+    printf '\n -- %s  %s\n' "$maintainer" "$(date -R -d "$when")"
 }
