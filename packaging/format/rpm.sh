@@ -10,9 +10,17 @@
 
 # pack_rpm NAME ARCH RPMARCH: target NAME's RPM, $dist/setwalk-VERSION-1.RPMARCH.rpm.
 pack_rpm() {
-    local stage=$work/stage/$1 rpmarch=$3 top=$work/rpm/$3 rpm=setwalk-$version-1.$3.rpm
-    local from path install='' files='' changelog=''
+    local rpm=setwalk-$version-1.$3.rpm
     step "package $rpm"
+    make_rpm "$1" "$3" "$version" "$dist/$rpm"
+    ships "$rpm" usr/bin/setwalk "$work/stage/$1/bin/setwalk" "$work/stage/$1.records"
+}
+
+# make_rpm NAME RPMARCH VERSION RPM: target NAME's RPM as version VERSION,
+# written to RPM.
+make_rpm() {
+    local stage=$work/stage/$1 rpmarch=$2 version=$3 top=$work/rpm/$2-$3 rpm=setwalk-$3-1.$2.rpm
+    local from path install='' files='' changelog=''
     mkdir -p "$top/home"
     while read -r from path _; do
         case $path in
@@ -48,8 +56,7 @@ pack_rpm() {
         --define 'use_source_date_epoch_as_buildtime 1' \
         --define 'clamp_mtime_to_source_date_epoch 1' --define '_buildhost setwalk' \
         "$top/setwalk.spec" > "$top/log" 2>&1 || { cat "$top/log"; die "rpmbuild failed for $rpmarch"; }
-    cp "$top/RPMS/$rpmarch/$rpm" "$dist/"
-    ships "$rpm" usr/bin/setwalk "$stage/bin/setwalk" "$stage.records"
+    cp "$top/RPMS/$rpmarch/$rpm" "$4"
 }
 
 # check_rpm NAME ARCH RPMARCH: rpmlint finds nothing that its configuration
@@ -58,11 +65,13 @@ pack_rpm() {
 # with its notices and the LGPL's text beside it.
 check_rpm() {
     local rpm=$dist/setwalk-$version-1.$3.rpm tree runner
-    # rpmlint exits 0 on warnings; a warning is a fault all the same.
+    # rpmlint exits 0 on warnings; a warning is a fault all the same, and
+    # so is a run that does not end by saying it checked the one package.
     if ! HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
-        grep -qE ': [EW]: ' "$work/check/rpmlint"; then
+        grep -qE ': [EW]: ' "$work/check/rpmlint" ||
+        ! grep -q '^ *1 packages and 0 specfiles checked; 0 errors, 0 warnings' "$work/check/rpmlint"; then
         cat "$work/check/rpmlint"
-        die "rpmlint finds fault with ${rpm##*/}"
+        die "rpmlint finds fault with ${rpm##*/}, or did not check it"
     fi
     [ "$(HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp --qf '%{ARCH}' "$rpm")" = "$3" ] ||
         die "${rpm##*/}: wrong architecture"
