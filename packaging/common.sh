@@ -141,3 +141,7 @@ holds() {
 
 # same_file WANTED FILE: FILE is byte for byte WANTED.
 same_file() { cmp -s "$1" "$2" || die "${2#"$work"/} is not ${1##*/}"; }
+
+# later_version: the next patch version after $version, which the packages'
+# upgrade trials make a package of.
+later_version() { awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$version"; }

@@ -4,16 +4,19 @@
 # Tries a Debian package as a user's machine would take it, without touching
 # this one:
 #
-#   packaging/debian/pristine-install.sh DEB REPORT
+#   packaging/debian/pristine-install.sh DEB LATER REPORT
 #
 # Makes a minimal Debian system of this machine's release with mmdebstrap,
 # from the archive this machine uses, and in it: installs DEB with apt,
 # which must find its dependencies; runs setwalk from PATH, which must write
-# exactly REPORT; removes the package, then purges it; and wants no file left
-# that was not there before. The system is thrown away. Needs root.
-set -euo pipefail
-[ $# -eq 2 ] || { echo "usage: pristine-install.sh DEB REPORT" >&2; exit 2; }
-deb=$(realpath "$1") report=$(realpath "$2")
+# exactly REPORT; upgrades it with apt to LATER, a later version of the
+# package, and runs that; removes the package, then purges it; and wants no
+# file left that was not there before. The system is thrown away. Needs
+# root.
+set -eEuo pipefail
+trap 'echo "pristine-install.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
+[ $# -eq 3 ] || { echo "usage: pristine-install.sh DEB LATER REPORT" >&2; exit 2; }
+deb=$(realpath "$1") later=$(realpath "$2") report=$(realpath "$3")
 . /etc/os-release
 sources=()
 for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
@@ -23,6 +26,7 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$deb" "$work/setwalk.deb"
+cp "$later" "$work/later.deb"
 cp "$report" "$work/report"
 cat > "$work/try" <<'SCRIPT'
 #!/bin/sh
@@ -42,6 +46,13 @@ command -v setwalk
 setwalk > out
 cmp report out
 echo "ran from PATH and wrote the exact report"
+installed=$(dpkg-query -W -f='${Version}' setwalk)
+apt-get install -y -q ./later.deb > apt.log 2>&1 || { cat apt.log; exit 1; }
+upgraded=$(dpkg-query -W -f='${Version}' setwalk)
+dpkg --compare-versions "$upgraded" gt "$installed" || { echo "apt left setwalk at $upgraded"; exit 1; }
+setwalk > out
+cmp report out
+echo "upgraded with apt to $upgraded, which ran and wrote the exact report"
 # apt knows no archive that holds setwalk, so dpkg takes it out again.
 dpkg --remove setwalk > dpkg.log 2>&1 || { cat dpkg.log; exit 1; }
 dpkg --purge setwalk > dpkg.log 2>&1 || { cat dpkg.log; exit 1; }
@@ -57,6 +68,6 @@ chmod 755 "$work/try"
 # shellcheck disable=SC2016 # $1 is the new system's root, given by mmdebstrap
 mmdebstrap --variant=minbase --quiet \
     --customize-hook='mkdir "$1/tmp/try"' \
-    --customize-hook="copy-in $work/try $work/setwalk.deb $work/report /tmp/try" \
+    --customize-hook="copy-in $work/try $work/setwalk.deb $work/later.deb $work/report /tmp/try" \
     --customize-hook='chroot "$1" /tmp/try/try' \
     "$VERSION_CODENAME" /dev/null "${sources[@]}" < /dev/null

@@ -110,7 +110,7 @@ check_msi() {
     echo "ok: ${msi##*/}, its tables and files"
 
     wine_runs "$1" "$4" "installing ${msi##*/} under wine" || return 0
-    later=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$version")
+    later=$(later_version)
     make_msi "$1" "$4" "$later" "$work/check/setwalk-$later-$1.msi"
     "$packaging/windows/wine-install.sh" "$msi" "$work/check/setwalk-$later-$1.msi" "$report_crlf" ||
         die "${msi##*/} does not install, upgrade and uninstall cleanly under wine"
