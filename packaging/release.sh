@@ -21,6 +21,8 @@
 #   setwalk-V.tar.gz                  the source, as git archive gives it
 #   setwalk-V-glibc-source.tar.xz     the source of the glibc linked in
 #   setwalk-V.cdx.json                the SBOM (CycloneDX 1.5)
+#   setwalk-V.buildinfo               the exact Debian packages the bytes
+#                                     came from, and their checksums
 #
 # What a download holds is written once, in packaging/contents. Each format
 # is one file in packaging/format/ that makes its download and checks it
@@ -48,28 +50,56 @@
 #   --skip wine64   the same for windows-x64, under 64-bit wine
 #   --skip root     trying the packages in a pristine Debian and in a scratch
 #                   rpm root, which needs root
+#   --skip CASE     a case of a target's test suite that is skipped for want
+#                   of a tool (failure.one-write without strace, say); a
+#                   case that cannot apply to a target by its nature is
+#                   listed in not_applicable below and needs no leave
 #
-# Needs, beyond a C++ compiler and CMake 3.25: git, the cross compilers,
-# wine and qemu-user (see the README), tmux, zip, unzip, file, dpkg-dev,
-# lintian, rpm, rpmlint, cpio, wixl, msitools, glibc-source, python3,
-# python3-olefile, node with npm, and mmdebstrap.
-set -euo pipefail
+# Needs, beyond a C++ compiler and CMake 3.25, the cross compilers, wine
+# and qemu-user of cmake/targets (see the README) and what packaging/needs
+# lists; `packaging/release.sh --needs` prints the Debian packages of that
+# list that this machine lacks.
+set -eEuo pipefail
+# Whatever stops the release says where: the command, its file and line.
+trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 export LC_ALL=C TZ=UTC
 umask 022
+# Debian's own tools before any other of the same name (a Python of pyenv's,
+# say): the buildinfo names the packages of what the release ran.
+export PATH=/usr/bin:/usr/sbin:$PATH
 
-usage() { echo "usage: packaging/release.sh [--skip wine32|wine64|root]... OUT" >&2; exit 2; }
+usage() { echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... OUT | --needs" >&2; exit 2; }
+root=$(cd "$(dirname "$0")/.." && pwd)
+packaging=$root/packaging
+
+# missing_needs: the packages of packaging/needs whose command, file or
+# Python module is not on this machine.
+missing_needs() {
+    local package uses
+    while read -r package uses; do
+        case $uses in
+        python3:*) /usr/bin/python3 -c "import ${uses#python3:}" 2> /dev/null ;;
+        /*) [ -e "$uses" ] ;;
+        *) command -v "$uses" > /dev/null ;;
+        esac || echo "$package"
+    done < <(grep -v -e '^#' -e '^$' "$packaging/needs")
+}
+if [ "$*" = --needs ]; then
+    missing_needs
+    exit 0
+fi
+
 # The checks that the caller allows to be skipped where they cannot run.
 skippable=()
 while [ $# -gt 1 ] && [ "$1" = --skip ]; do
     case $2 in
     wine32 | wine64 | root) skippable+=("$2") ;;
+    [a-z]*.[a-z]*) [[ $2 =~ ^[a-z]+\.[a-z0-9-]+$ ]] || usage; skippable+=("$2") ;;
     *) usage ;;
     esac
     shift 2
 done
 [ $# -eq 1 ] || usage
-root=$(cd "$(dirname "$0")/.." && pwd)
-packaging=$root/packaging
 out=$(realpath -m "$1")
 # shellcheck source=packaging/common.sh
 . "$packaging/common.sh"
@@ -87,7 +117,11 @@ out=$(realpath -m "$1")
 . "$packaging/format/source.sh"
 # shellcheck source=packaging/sbom/sbom.sh
 . "$packaging/sbom/sbom.sh"
+# shellcheck source=packaging/buildinfo.sh
+. "$packaging/buildinfo.sh"
 
+missing=$(missing_needs | paste -sd' ')
+[ -z "$missing" ] || die "this machine lacks what the release needs: apt-get install $missing"
 [ -z "$(git -C "$root" status --porcelain)" ] ||
     die "the work tree has changes; a release is made from a clean clone"
 [ ! -e "$out" ] || [ -z "$(ls -A "$out")" ] || die "$out is not empty"
@@ -163,6 +197,8 @@ build() {
         windows-*) unable "$(wine_check "$toolchain")" "the tests of $name" "$why" ;;
         *) die "the tests of $name cannot run: $why" ;;
         esac
+    else
+        skipped_cases "$dir" "$toolchain" "$name"
     fi
     cmake --install "$dir" --strip --prefix "$stage" > /dev/null
     program=$(echo "$stage"/bin/setwalk*)
@@ -177,6 +213,34 @@ build() {
     echo "$sysroot" > "$stage.sysroot"
     "$packaging/link-records.sh" "$dir/setwalk.map" ${sysroot:+"$sysroot"} > "$stage.records"
     cmake "${options[@]}" -P "$root/cmake/emulator.cmake" > "$stage.runner"
+}
+
+# not_applicable TOOLCHAIN CASE: why CASE of the suite cannot apply to a
+# target of TOOLCHAIN by its nature; nothing where it can.
+not_applicable() {
+    case $1:$2 in
+    windows-*:failure.one-write) echo "strace would count wine's system calls, not the program's" ;;
+    windows-*:failure.reader-gone-sigpipe-ignored) echo "Windows has no SIGPIPE to ignore" ;;
+    esac
+}
+
+# skipped_cases DIR TOOLCHAIN NAME: each case that the suite in build DIR
+# skipped either cannot apply to the target by its nature, or the caller
+# allowed it by name (see unable); any other stops the release.
+skipped_cases() {
+    local case cases why
+    mapfile -t cases < <(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (Skipped)$/\1/p' "$1.tests")
+    for case in "${cases[@]}"; do
+        why=$(not_applicable "$2" "$case")
+        if [ -n "$why" ]; then
+            echo "not applicable to $3: $case ($why)"
+        else
+            # The case's own word on why, from CTest's log of the run.
+            why=$(awk -v c="$case" '$0 ~ "Test: " c "$" { on = 1 } on && /^skipped: / { sub(/^skipped: /, ""); print; exit }' \
+                "$1/Testing/Temporary/LastTest.log")
+            unable "$case" "$3's $case" "${why:-it was skipped}"
+        fi
+    done
 }
 
 # notices STAGE PROGRAM: the notices of the program built into STAGE, which
@@ -204,22 +268,33 @@ step "check each download"
 for_each_download check
 check_sbom
 
-step "install, run, remove and purge setwalk_${version}_amd64.deb in a pristine Debian"
+# The packages' trials: each is installed, run, upgraded to a later version
+# made for the trial alone, run again, and removed.
+later=$(later_version)
+step "install, upgrade to $later, run, remove and purge setwalk_${version}_amd64.deb in a pristine Debian"
 if [ "$(id -u)" -ne 0 ]; then
     unable root "the amd64 package in a pristine Debian" "that needs root"
 else
-    "$packaging/debian/pristine-install.sh" "$dist/setwalk_${version}_amd64.deb" "$report"
+    make_deb linux-x86_64 amd64 "$later" "$work/check/setwalk_${later}_amd64.deb"
+    "$packaging/debian/pristine-install.sh" "$dist/setwalk_${version}_amd64.deb" \
+        "$work/check/setwalk_${later}_amd64.deb" "$report"
 fi
 
-step "install, run and erase setwalk-$version-1.x86_64.rpm in a scratch rpm root"
+step "install, upgrade to $later, run and erase setwalk-$version-1.x86_64.rpm in a scratch rpm root"
 if [ "$(id -u)" -ne 0 ]; then
     unable root "the x86_64 RPM in a scratch rpm root" "that needs root"
 else
-    "$packaging/rpm/scratch-install.sh" "$dist/setwalk-$version-1.x86_64.rpm" "$report"
+    make_rpm linux-x86_64 x86_64 "$later" "$work/check/setwalk-$later-1.x86_64.rpm"
+    "$packaging/rpm/scratch-install.sh" "$dist/setwalk-$version-1.x86_64.rpm" \
+        "$work/check/setwalk-$later-1.x86_64.rpm" "$report"
 fi
 
 step "build and test the source with the README's commands"
 check_source
+
+step "write the buildinfo"
+write_buildinfo
+check_buildinfo
 
 step "write $out"
 mkdir -p "$out"
