@@ -7,7 +7,7 @@
 #   wine-run.sh ARCH PROGRAM ARGUMENT...   runs PROGRAM
 #   wine-run.sh ARCH --version             says which wine, touching no prefix
 #   wine-run.sh ARCH --prepare             makes or updates the prefix, quietly,
-#                                          and starts its server
+#                                          and starts its server, once
 #
 # ARCH is win32 for a 32-bit program or win64 for a 64-bit one. A 64-bit
 # program is started by wine's 64-bit loader and server alone: Debian's
@@ -55,6 +55,14 @@ fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # Without its menu builder, wine leaves the home folder alone.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
+# suite_server_running: a server that --prepare started serves this prefix.
+suite_server_running() {
+    local pid
+    for pid in $(pgrep -f "/wineserver.* -p60\$"); do
+        tr '\0' '\n' < "/proc/$pid/environ" 2> /dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return
+    done
+    return 1
+}
 if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX=$own
     if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
@@ -69,11 +77,18 @@ if [ -z "${WINEPREFIX:-}" ]; then
     fi
 fi
 if [ "${1:-}" = --prepare ]; then
-    "$loader" wineboot -u < /dev/null > /dev/null 2>&1
-    "$server" -w
     # One server for the whole suite, kept 60 s after its last client: a
     # server that quits between two cases, as wine's does when idle, resets
-    # the connection of a program that starts just as it goes.
-    exec "$server" -p60 < /dev/null > /dev/null 2>&1
+    # the connection of a program that starts just as it goes. One left by
+    # an earlier suite serves this one too; any other is let go first.
+    if ! suite_server_running; then
+        "$server" -w
+        "$server" -p60 < /dev/null > /dev/null 2>&1 || suite_server_running
+    fi
+    # Wine brings the prefix up to date by itself, at the first start after
+    # its version or the prefix changed; a start that finds nothing to do
+    # takes a fraction of a second.
+    "$loader" cmd /c exit < /dev/null > /dev/null 2>&1
+    exit 0
 fi
 exec "$loader" "$@"
