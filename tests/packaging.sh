@@ -48,6 +48,149 @@ fi
 command -v dpkg-query > /dev/null || { echo "skipped: no dpkg database here"; exit 77; }
 [ -f "$map" ] || { echo "skipped: this toolchain writes no link map"; exit 77; }
 
+if [[ $name == *-fault || $name == *-no-* ]]; then
+    # The build's row of cmake/targets, and the command that runs its
+    # programs here.
+    target=("${@:6:4}") launcher=("${@:10}")
+    # needs TOOL...: the case is skipped, saying which, where one is missing.
+    needs() {
+        local tool
+        for tool; do command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }; done
+    }
+    # release_around STAGE PROGRAM-PATH: the release's globals (which its
+    # sourced files use) and functions here, with this build's program installed into $work/stage/STAGE as
+    # the release installs it, with its link records and notices (which
+    # call it PROGRAM-PATH).
+    # shellcheck disable=SC2034
+    release_around() {
+        root=$source packaging=$source/packaging dist=$work/dist skippable=() skipped=()
+        version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
+        maintainer='The setwalk authors <setwalk@example.org>'
+        report=$root/tests/report.txt report_crlf=$root/tests/report-crlf.txt
+        glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
+        export SOURCE_DATE_EPOCH=1
+        mkdir -p "$work/stage" "$work/pack" "$dist" "$work/check" "$work/build"
+        local file stage=$work/stage/$1
+        for file in common.sh format/tarball.sh format/deb.sh format/rpm.sh format/zip.sh \
+            format/msi.sh sbom/sbom.sh; do
+            # shellcheck source=/dev/null
+            . "$packaging/$file"
+        done
+        "$SETWALK_CMAKE" --install "${map%/*}" --strip --prefix "$stage" > /dev/null
+        echo "$sysroot" > "$stage.sysroot"
+        echo "${launcher[*]}" > "$stage.runner"
+        "$packaging/link-records.sh" "$map" ${sysroot:+"$sysroot"} > "$stage.records"
+        # As the release does for a Debian package: glibc comes with libc6.
+        [[ $1 != *.deb ]] || sed -i '/\tglibc\t/d' "$stage.records"
+        "$packaging/notices.sh" "$stage.records" "$2" "$version" "$stage/share/doc/setwalk"
+    }
+    # passes WHAT COMMAND...: COMMAND, a check, passes the download as made.
+    passes() {
+        local what=$1
+        shift
+        ("$@") > "$work/said" 2>&1 || { fail "$* fails $what as made:"; cat "$work/said"; }
+    }
+    # stops FAULT LINE COMMAND...: COMMAND, a check, stops on the download
+    # with FAULT planted in it, saying LINE.
+    stops() {
+        local fault=$1 line=$2
+        shift 2
+        if ("$@") > "$work/said" 2>&1; then
+            fail "$* passes $fault"
+        elif ! grep -qF -- "$line" "$work/said"; then
+            fail "$* stops on $fault, but does not say \"$line\":"; cat "$work/said"
+        else
+            echo "ok: $1 stops on $fault: $(grep -F -- "$line" "$work/said" | head -n 1)"
+        fi
+    }
+    name=${name#packaging.}
+    case $name in
+    tarball-fault)
+        release_around "${target[0]}" bin/setwalk
+        top=setwalk-$version-${target[0]}
+        pack_tarball "${target[@]}"
+        passes "a tarball" check_tarball "${target[@]}"
+        rm "$work/pack/$top/share/doc/setwalk/LGPL-2.1"
+        tar_folder "$top" | gzip -9n > "$dist/$top.tar.gz"
+        stops "a tarball without LGPL-2.1" "$top.tar.gz has no share/doc/setwalk/LGPL-2.1" \
+            check_tarball "${target[@]}" ;;
+    rpm-fault)
+        needs rpmbuild rpmlint rpm2cpio cpio
+        release_around "${target[0]}" bin/setwalk
+        pack_rpm "${target[@]}"
+        passes "an RPM" check_rpm "${target[@]}"
+        # A summary that ends in a dot, which rpmlint warns of.
+        cp -R "$packaging" "$work/packaging"
+        packaging=$work/packaging
+        sed -i 's/^\(Summary: .*\)$/\1./' "$packaging/rpm/setwalk.spec.in"
+        rm -r "$work/rpm"
+        pack_rpm "${target[@]}"
+        stops "an RPM whose summary ends in a dot" "summary-ended-with-dot" check_rpm "${target[@]}" ;;
+    deb-fault | deb-no-lintian)
+        needs lintian dpkg-deb dpkg-shlibdeps
+        release_around "${target[0]}.deb" /usr/bin/setwalk
+        pack_deb "${target[@]}"
+        deb=$dist/setwalk_${version}_${target[1]}.deb
+        passes "a Debian package" check_deb "${target[@]}"
+        if [ "$name" = deb-fault ]; then
+            # An executable README, which lintian warns of.
+            dpkg-deb -R "$deb" "$work/planted"
+            chmod 755 "$work/planted/usr/share/doc/setwalk/README.md"
+            dpkg-deb --root-owner-group -Zxz --build "$work/planted" "$deb" > /dev/null
+            stops "a package with a lintian warning" "W: setwalk: executable-not-elf-or-script" \
+                check_deb "${target[@]}"
+        else
+            mkdir "$work/bin"
+            ln -s /bin/false "$work/bin/lintian"
+            PATH=$work/bin:$PATH stops "a package checked while lintian cannot run" \
+                "lintian exited with status 1" check_deb "${target[@]}"
+        fi ;;
+    zip-fault)
+        needs zip unzip file objdump
+        release_around "${target[0]}" setwalk.exe
+        top=setwalk-$version-${target[0]}
+        pack_zip "${target[@]}"
+        passes "a zip" check_zip "${target[@]}"
+        # A program that also imports user32.dll, stripped like the others.
+        printf '#include <windows.h>\nint main() { return GetDesktopWindow() == nullptr; }\n' > "$work/third.cpp"
+        "$SETWALK_CXX" -s -static -o "$work/pack/$top/setwalk.exe" "$work/third.cpp" -luser32
+        rm "$dist/$top.zip"
+        (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@)
+        stops "a zip whose program imports a third DLL" "setwalk.exe imports more than KERNEL32 and msvcrt" \
+            check_zip "${target[@]}" ;;
+    msi-fault)
+        needs wixl msibuild msiinfo msiextract unzip
+        release_around "${target[0]}" setwalk.exe
+        pack_zip "${target[@]}"
+        pack_msi "${target[@]}"
+        # Its trial under wine is the release's; here the tables and files.
+        # shellcheck disable=SC2034 # read by unable, in common.sh
+        skippable=(wine32 wine64)
+        passes "an installer" check_msi "${target[@]}"
+        msi=$dist/setwalk-$version-${target[0]}.msi
+        msibuild "$msi" -q "DROP TABLE Environment"
+        stops "an installer without its Environment table" "has no Environment table" \
+            check_msi "${target[@]}" ;;
+    sbom-fault)
+        needs file unzip
+        release_around "${target[0]}" "$([ "${target[1]}" = - ] && echo setwalk.exe || echo bin/setwalk)"
+        if [ "${target[1]}" = - ]; then pack_zip "${target[@]}"; else pack_tarball "${target[@]}"; fi
+        write_sbom
+        passes "an SBOM" sbom_describes_downloads "$dist/setwalk-$version.cdx.json"
+        # Another sha256 for the one program listed.
+        sbom=$dist/setwalk-$version.cdx.json
+        python3 -c 'import json, sys
+bom = json.load(open(sys.argv[1]))
+bom["components"][0]["hashes"][0]["content"] = "0" * 64
+json.dump(bom, open(sys.argv[1], "w"), indent=2)' "$sbom"
+        stops "an SBOM whose sha256 is not its program's" "the SBOM's sha256 for" \
+            sbom_describes_downloads "$sbom" ;;
+    *)
+        fail "no case named packaging.$name" ;;
+    esac
+    exit "$failed"
+fi
+
 "$source/packaging/link-records.sh" "$map" ${sysroot:+"$sysroot"} > "$work/records" ||
     { echo "FAIL: link-records.sh failed"; exit 1; }
 case $name in
