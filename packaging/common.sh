@@ -6,6 +6,10 @@
 # format makes. release.sh sources this first; the globals it names
 # ($work, $dist, $version, $root, $packaging) are the release's.
 
+# Debian's own tools before any other of the same name (a Python of pyenv's,
+# say): the buildinfo names the packages of what the release ran.
+export PATH=/usr/bin:/usr/sbin:$PATH
+
 die() { echo "release: $*" >&2; exit 1; }
 step() { printf '\n=== %s\n' "$*"; }
 

@@ -64,9 +64,6 @@ set -eEuo pipefail
 trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 export LC_ALL=C TZ=UTC
 umask 022
-# Debian's own tools before any other of the same name (a Python of pyenv's,
-# say): the buildinfo names the packages of what the release ran.
-export PATH=/usr/bin:/usr/sbin:$PATH
 
 usage() { echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... OUT | --needs" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
