@@ -70,19 +70,20 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 packaging=$root/packaging
 
 # missing_needs: the packages of packaging/needs whose command, file or
-# Python module is not on this machine.
+# Python module is not on this machine, each with the cases that alone need
+# it, if any.
 missing_needs() {
-    local package uses
-    while read -r package uses; do
+    local package uses cases
+    while read -r package uses cases; do
         case $uses in
         python3:*) /usr/bin/python3 -c "import ${uses#python3:}" 2> /dev/null ;;
         /*) [ -e "$uses" ] ;;
         *) command -v "$uses" > /dev/null ;;
-        esac || echo "$package"
+        esac || echo "$package $cases"
     done < <(grep -v -e '^#' -e '^$' "$packaging/needs")
 }
 if [ "$*" = --needs ]; then
-    missing_needs
+    missing_needs | cut -d' ' -f1
     exit 0
 fi
 
@@ -117,8 +118,17 @@ out=$(realpath -m "$1")
 # shellcheck source=packaging/buildinfo.sh
 . "$packaging/buildinfo.sh"
 
-missing=$(missing_needs | paste -sd' ')
-[ -z "$missing" ] || die "this machine lacks what the release needs: apt-get install $missing"
+# A missing package stops the release here, unless each case that needs it
+# may be skipped, by leave: the suite then skips it, and the release lists it.
+missing=()
+while read -r package cases; do
+    for case in $cases; do
+        [[ " ${skippable[*]} " == *" $case "* ]] || { missing+=("$package (for $cases)"); continue 2; }
+    done
+    [ -n "$cases" ] || missing+=("$package")
+done < <(missing_needs)
+[ ${#missing[@]} -eq 0 ] || die "this machine lacks what the release needs: ${missing[*]}" \
+    "(apt-get install $(missing_needs | cut -d' ' -f1 | paste -sd' '), or --skip each case named)"
 [ -z "$(git -C "$root" status --porcelain)" ] ||
     die "the work tree has changes; a release is made from a clean clone"
 [ ! -e "$out" ] || [ -z "$(ls -A "$out")" ] || die "$out is not empty"
