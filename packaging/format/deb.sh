@@ -121,8 +121,10 @@ lintian_finds_a_planted_fault() {
     dpkg-deb -R "$1" "$copy"
     chmod 755 "$copy/usr/share/doc/setwalk/README.md"
     dpkg-deb --root-owner-group -Zxz --build "$copy" "$copy.deb" > /dev/null
-    ! lintian_clean "$copy.deb" > /dev/null && grep -q '^W: setwalk: executable-not-elf-or-script' "$work/check/lintian" ||
+    if lintian_clean "$copy.deb" > /dev/null ||
+        ! grep -q '^W: setwalk: executable-not-elf-or-script' "$work/check/lintian"; then
         die "lintian does not see an executable README.md in a package"
+    fi
     touch "$work/check/lintian-tried"
 }
 

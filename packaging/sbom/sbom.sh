@@ -50,7 +50,7 @@ for b in json.load(open(sys.argv[1]))["components"]:
 # turn down a planted fault; it describes the downloads as they are (see
 # sbom_describes_downloads); and it names one glibc, the one linked.
 check_sbom() {
-    local sbom=$dist/setwalk-$version.cdx.json validator=$work/sbom file glibcs
+    local sbom=$dist/setwalk-$version.cdx.json validator=$work/sbom glibcs
     mkdir "$validator"
     cp "$packaging/sbom/package.json" "$packaging/sbom/check.js" "$validator/"
     (cd "$validator" && npm install --no-audit --no-fund --no-package-lock --omit=optional --silent > /dev/null) ||
