@@ -81,7 +81,9 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         done
         "$SETWALK_CMAKE" --install "${map%/*}" --strip --prefix "$stage" > /dev/null
         echo "$sysroot" > "$stage.sysroot"
-        echo "${launcher[*]}" > "$stage.runner"
+        # check_deb runs the package's program as the target's other
+        # programs are run, by the runner beside the static build's stage.
+        echo "${launcher[*]}" | tee "$stage.runner" > "$work/stage/${1%.deb}.runner"
         "$packaging/link-records.sh" "$map" ${sysroot:+"$sysroot"} > "$stage.records"
         # As the release does for a Debian package: glibc comes with libc6.
         [[ $1 != *.deb ]] || sed -i '/\tglibc\t/d' "$stage.records"
