@@ -118,6 +118,7 @@ lintian_clean() {
 # package, does look: it fails a copy of DEB whose README is executable.
 lintian_finds_a_planted_fault() {
     local copy=$work/check/planted
+    rm -rf "$copy"
     dpkg-deb -R "$1" "$copy"
     chmod 755 "$copy/usr/share/doc/setwalk/README.md"
     dpkg-deb --root-owner-group -Zxz --build "$copy" "$copy.deb" > /dev/null
