@@ -21,8 +21,9 @@ sbom_describes_downloads() {
     while IFS=$'\t' read -r download path sha256 glibc; do
         echo "$download" >> "$listed"
         tree=$(unpack "$dist/$download")
-        # A zip's or tarball's paths begin with its one folder.
-        case $download in *.zip | *.tar.gz) tree=${tree%/*} ;; esac
+        # A zip's, tarball's or installer's paths begin with its one folder,
+        # where unpack leaves them.
+        case $download in *.zip | *.tar.gz | *.msi) tree=${tree%/*} ;; esac
         [ -f "$tree/$path" ] || die "$download has no $path, which the SBOM lists"
         [ "$(sha256sum < "$tree/$path" | cut -d' ' -f1)" = "$sha256" ] ||
             die "the SBOM's sha256 for $download is not that of its $path"
