@@ -38,7 +38,7 @@ wine_check() {
 # cannot make (see unable), and the status is 1.
 wine_runs() {
     local runner
-    read -r -a runner < "$work/stage/$1.runner"
+    mapfile -t runner < "$work/stage/$1.runner"
     "${runner[@]}" --version > /dev/null 2>&1 && return
     unable "$(wine_check "$2")" "$3" "${runner[*]} cannot start on this machine"
     return 1

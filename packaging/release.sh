@@ -185,7 +185,8 @@ for_each_download() {
 # it stripped into $work/stage/NAME. Beside that folder it leaves the
 # program's link records (NAME.records), its sysroot (NAME.sysroot, empty
 # for a native build) and the command that runs its programs here
-# (NAME.runner). CMake takes the compiler flags of the environment.
+# (NAME.runner, one word a line). CMake takes the compiler flags of the
+# environment.
 build() {
     local name=$1 toolchain=$2 arch=$3 dir=$work/build/$1 stage=$work/stage/$1 sysroot='' program options=() why
     [ "$toolchain" = - ] || options+=("-DCMAKE_TOOLCHAIN_FILE=$root/cmake/$toolchain.cmake")

@@ -86,7 +86,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         echo "$sysroot" > "$stage.sysroot"
         # check_deb runs the package's program as the target's other
         # programs are run, by the runner beside the static build's stage.
-        echo "${launcher[*]}" | tee "$stage.runner" > "$work/stage/${1%.deb}.runner"
+        printf '%s\n' "${launcher[@]}" | sed '/^$/d' | tee "$stage.runner" > "$work/stage/${1%.deb}.runner"
         "$packaging/link-records.sh" "$map" ${sysroot:+"$sysroot"} > "$stage.records"
         # As the release does for a Debian package: glibc comes with libc6.
         [[ $1 != *.deb ]] || sed -i '/\tglibc\t/d' "$stage.records"

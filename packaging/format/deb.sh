@@ -99,7 +99,7 @@ check_deb() {
     [[ $(dpkg-deb -f "$deb" Depends) == libc6\ * ]] || die "${deb##*/} does not depend on libc6"
     [ -n "$(dpkg-deb -f "$deb" Built-Using)" ] || die "${deb##*/} has no Built-Using"
     tree=$(unpack "$deb")
-    read -r -a runner < "$work/stage/$1.runner"
+    mapfile -t runner < "$work/stage/$1.runner"
     expect_binary "$tree/usr/bin/setwalk" 'dynamically linked'
     expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
     echo "ok: ${deb##*/}, lintian clean, $(dpkg-deb -f "$deb" Depends), built using $(dpkg-deb -f "$deb" Built-Using)"

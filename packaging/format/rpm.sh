@@ -76,7 +76,7 @@ check_rpm() {
     [ "$(HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp --qf '%{ARCH}' "$rpm")" = "$3" ] ||
         die "${rpm##*/}: wrong architecture"
     tree=$(unpack "$rpm")
-    read -r -a runner < "$work/stage/$1.runner"
+    mapfile -t runner < "$work/stage/$1.runner"
     expect_binary "$tree/usr/bin/setwalk" 'statically linked'
     expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
     holds "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"

@@ -20,7 +20,7 @@ pack_tarball() {
 check_tarball() {
     local top=setwalk-$version-$1 tree runner _ path
     tree=$(unpack "$dist/$top.tar.gz")
-    read -r -a runner < "$work/stage/$1.runner"
+    mapfile -t runner < "$work/stage/$1.runner"
     expect_binary "$tree/bin/setwalk" 'statically linked'
     expect_report "$report" "${runner[@]}" "$tree/bin/setwalk"
     while read -r _ path _; do

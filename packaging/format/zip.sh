@@ -29,7 +29,7 @@ check_zip() {
         "KERNEL32.dll msvcrt.dll" ] || die "setwalk.exe imports more than KERNEL32 and msvcrt"
     echo "ok: $top.zip, its notices, setwalk.exe's imports"
     wine_runs "$1" "$4" "running $top.zip's setwalk.exe" || return 0
-    read -r -a runner < "$work/stage/$1.runner"
+    mapfile -t runner < "$work/stage/$1.runner"
     alone=$(mktemp -d "$work/check/alone.XXXX")
     cp "$tree/setwalk.exe" "$alone/"
     (cd "$alone" && expect_report "$report_crlf" "${runner[@]}" setwalk.exe)
