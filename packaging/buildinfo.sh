@@ -16,19 +16,22 @@ buildinfo_tools=(cmake git tar gzip xz zip dpkg-deb dpkg-shlibdeps rpmbuild wixl
 owning_package() {
     local file
     for file in "$1" "${1#/usr}"; do
-        dpkg-query -S "$file" 2> /dev/null | sed -n '1s/^\([^,]*\): .*/\1/p' | grep . && return
+        # Diversions (binutils-multiarch's of ld, say) are listed first.
+        dpkg-query -S "$file" 2> /dev/null |
+            awk '!/^diversion by / && !n++ { sub(/[,:] .*/, ""); print }' | grep . && return
     done
     die "no Debian package owns $1, which the release used"
 }
 
 # toolchain_files BUILD: the compiler, its compiler proper, and the binary
-# tools that a build's CMake cache names.
+# tools that a build's CMake cache names (by path, or by a name on PATH
+# where a toolchain file gave one).
 toolchain_files() {
-    local compiler
-    compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:FILEPATH=//p' "$1/CMakeCache.txt")
+    local compiler tool
+    compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$1"/CMakeFiles/*/CMakeCXXCompiler.cmake)
     realpath "$compiler" "$("$compiler" -print-prog-name=cc1plus)"
-    sed -n 's/^CMAKE_\(LINKER\|AR\|STRIP\|RC_COMPILER\):FILEPATH=\(\/.*\)/\2/p' "$1/CMakeCache.txt" |
-        xargs realpath
+    sed -n 's/^CMAKE_\(LINKER\|AR\|STRIP\|RC_COMPILER\):[A-Z]*=\(..*\)/\2/p' "$1/CMakeCache.txt" |
+        while read -r tool; do realpath "$(command -v "$tool")"; done
 }
 
 # write_buildinfo: $dist/setwalk-VERSION.buildinfo, from every build in
