@@ -18,7 +18,7 @@
 #
 # The sysroot is kept for later builds in SETWALK_SYSROOTS or the temporary
 # folder (setwalk-sysroot-UID/ARCH-VERSION, about 40 MB). Needs apt-get with
-# ARCH added to dpkg's architectures (see the README) and dpkg-deb.
+# ARCH added to dpkg's architectures (see HACKING.md) and dpkg-deb.
 set -eEuo pipefail
 trap 'echo "sysroot.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 1 ] || { echo "usage: cmake/sysroot.sh ARCH" >&2; exit 2; }

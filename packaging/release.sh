@@ -1,64 +1,14 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
-# Makes a release of the commit checked out here:
+# Makes a release of the commit checked out here, and writes it into OUT
+# only once every download has been checked:
 #
-#   packaging/release.sh [--skip CHECK]... OUT
+#   packaging/release.sh [--skip wine32|wine64|root|CASE]... OUT
+#   packaging/release.sh --needs
 #
-# Builds and tests every target of cmake/targets, packs its downloads,
-# checks each of them, and only then writes them and their SHA256SUMS into
-# OUT, which must be empty or not yet there:
-#
-#   setwalk-V-windows-ARCH.zip        setwalk.exe and its papers, for x86
-#                                     (32-bit) and x64 (64-bit) Windows
-#   setwalk-V-windows-ARCH.msi        the same files, as an installer
-#   setwalk-V-linux-NAME.tar.gz       bin/, share/man/, share/doc/, static,
-#                                     for each Linux target
-#   setwalk_V_ARCH.deb                the same targets' Debian packages:
-#                                     glibc shared
-#   setwalk-V-1.ARCH.rpm              the static program, where the table
-#                                     names an RPM architecture
-#   setwalk-V.tar.gz                  the source, as git archive gives it
-#   setwalk-V-glibc-source.tar.xz     the source of the glibc linked in
-#   setwalk-V.cdx.json                the SBOM (CycloneDX 1.5)
-#   setwalk-V.buildinfo               the exact Debian packages the bytes
-#                                     came from, and their checksums
-#
-# What a download holds is written once, in packaging/contents. Each format
-# is one file in packaging/format/ that makes its download and checks it
-# (pack_FORMAT and check_FORMAT, given the target's row of the table);
-# what the formats share is in packaging/common.sh. The third-party notices
-# and the SBOM come from the links' own maps (packaging/link-records.sh),
-# the notice texts from the machine's Debian packages (packaging/credits).
-#
-# Two runs on the same commit give the same bytes: every time stamp is the
-# commit's (SOURCE_DATE_EPOCH, unless already set), archive entries are
-# sorted and owned by 0/0, and no build path reaches a binary.
-#
-# The archives are made with tar, zip and dpkg-deb rather than CPack: the
-# CPack of CMake 3.25 writes its tar and zip entries in directory order with
-# the builder's user and group names, so they differ from machine to machine,
-# and a lintian-clean package needs files CPack does not make (a compressed
-# changelog and man page, the copyright file).
-#
-# A check that cannot run on this machine stops the release, unless it is
-# allowed to be skipped by name; the last lines then list it as skipped:
-#
-#   --skip wine32   what needs 32-bit wine: the windows-x86 tests, running
-#                   its setwalk.exe and installing its MSI (a kernel without
-#                   32-bit support cannot start wine's 32-bit loader)
-#   --skip wine64   the same for windows-x64, under 64-bit wine
-#   --skip root     trying the packages in a pristine Debian and in a scratch
-#                   rpm root, which needs root
-#   --skip CASE     a case of a target's test suite that is skipped for want
-#                   of a tool (failure.one-write without strace, say); a
-#                   case that cannot apply to a target by its nature is
-#                   listed in not_applicable below and needs no leave
-#
-# Needs, beyond a C++ compiler and CMake 3.25, the cross compilers, wine
-# and qemu-user of cmake/targets (see the README) and what packaging/needs
-# lists; `packaging/release.sh --needs` prints the Debian packages of that
-# list that this machine lacks.
+# RELEASING.md says what it makes and checks, what each --skip allows, and
+# what the bytes depend on.
 set -eEuo pipefail
 # Whatever stops the release says where: the command, its file and line.
 trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
