@@ -18,17 +18,21 @@ pack_source() {
 }
 
 # check_source: setwalk's source builds and passes its tests with the
-# README's "Build and run" and "Test" commands, as written there.
+# build-and-run and test commands of the README inside it, as written there.
 check_source() {
-    local tree log=$work/check/source.log
+    local tree log=$work/check/source.log build_and_run test cases
     tree=$(unpack "$dist/setwalk-$version.tar.gz")
+    build_and_run=$("$tree/doc/command.sh" "$tree/README.md" build-and-run) || die "the source's README has no build command"
+    test=$("$tree/doc/command.sh" "$tree/README.md" test) || die "the source's README has no test command"
     (
         cd "$tree"
-        cmake -S . -B build >&2 && cmake --build build >&2 && build/setwalk > "$work/check/out" ||
-            exit 1
+        bash -c "$build_and_run" > "$work/check/out" || exit 1
         cmp "$report" "$work/check/out" || exit 1
-        cmake -S . -B build && cmake --build build && ctest --test-dir build --output-on-failure
-    ) > "$log" 2>&1 || { cat "$log"; die "setwalk-$version.tar.gz does not build and pass"; }
-    grep 'tests passed' "$log"
+        bash -c "$test"
+    ) > "$log" 2>&1 || { cat "$log"; die "setwalk-$version.tar.gz does not build and pass with its README's commands"; }
+    # All of the build's cases: a test command that ran none is no test.
+    cases=$(ctest --test-dir "$tree/build" -N | sed -n 's/^Total Tests: //p')
+    grep -x "100% tests passed, 0 tests failed out of ${cases:-0}" "$log" ||
+        { cat "$log"; die "setwalk-$version.tar.gz: its README's test command did not pass all ${cases:-0} cases"; }
     echo "ok: setwalk-$version.tar.gz"
 }
