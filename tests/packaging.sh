@@ -141,10 +141,8 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         deb=$dist/setwalk_${version}_${target[1]}.deb
         passes "a Debian package" check_deb "${target[@]}"
         if [ "$name" = deb-fault ]; then
-            # An executable README, which lintian warns of.
-            dpkg-deb -R "$deb" "$work/planted"
-            chmod 755 "$work/planted/usr/share/doc/setwalk/README.md"
-            dpkg-deb --root-owner-group -Zxz --build "$work/planted" "$deb" > /dev/null
+            with_executable_readme "$deb" "$work/planted.deb"
+            mv "$work/planted.deb" "$deb"
             stops "a package with a lintian warning" "W: setwalk: executable-not-elf-or-script" \
                 check_deb "${target[@]}"
         else

@@ -114,15 +114,22 @@ lintian_clean() {
     return 1
 }
 
+# with_executable_readme DEB COPY: COPY is DEB with its README made
+# executable, which lintian warns of.
+with_executable_readme() {
+    local tree=$work/check/planted
+    rm -rf "$tree"
+    dpkg-deb -R "$1" "$tree"
+    chmod 755 "$tree/usr/share/doc/setwalk/README.md"
+    dpkg-deb --root-owner-group -Zxz --build "$tree" "$2" > /dev/null
+}
+
 # lintian_finds_a_planted_fault DEB: lintian, which says nothing of a clean
 # package, does look: it fails a copy of DEB whose README is executable.
 lintian_finds_a_planted_fault() {
-    local copy=$work/check/planted
-    rm -rf "$copy"
-    dpkg-deb -R "$1" "$copy"
-    chmod 755 "$copy/usr/share/doc/setwalk/README.md"
-    dpkg-deb --root-owner-group -Zxz --build "$copy" "$copy.deb" > /dev/null
-    if lintian_clean "$copy.deb" > /dev/null ||
+    local copy=$work/check/planted.deb
+    with_executable_readme "$1" "$copy"
+    if lintian_clean "$copy" > /dev/null ||
         ! grep -q '^W: setwalk: executable-not-elf-or-script' "$work/check/lintian"; then
         die "lintian does not see an executable README.md in a package"
     fi
