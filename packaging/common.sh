@@ -37,11 +37,19 @@ wine_check() {
 # under wine here; when wine cannot start, WHAT is a check this machine
 # cannot make (see unable), and the status is 1.
 wine_runs() {
+    on_target "$1" --version > /dev/null 2>&1 && return
+    unable "$(wine_check "$2")" "$3" "$(paste -sd' ' "$work/stage/$1.runner") cannot start on this machine"
+    return 1
+}
+
+# on_target NAME COMMAND...: COMMAND, run as target NAME's programs run on
+# this machine: under its emulator, if it has one (NAME.runner, one word a
+# line, beside its staged tree).
+on_target() {
     local runner
     mapfile -t runner < "$work/stage/$1.runner"
-    "${runner[@]}" --version > /dev/null 2>&1 && return
-    unable "$(wine_check "$2")" "$3" "${runner[*]} cannot start on this machine"
-    return 1
+    shift
+    "${runner[@]}" "$@"
 }
 
 # package_files STAGE: for each row of packaging/contents, the file in

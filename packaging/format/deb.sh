@@ -92,16 +92,15 @@ installed_size() {
 # fields are the package's, and its program, built for glibc shared, runs
 # here (under the target's emulator) and writes the report.
 check_deb() {
-    local deb=$dist/setwalk_${version}_$2.deb tree runner
+    local deb=$dist/setwalk_${version}_$2.deb tree
     [ -e "$work/check/lintian-tried" ] || lintian_finds_a_planted_fault "$deb"
     lintian_clean "$deb" || die "lintian finds fault with ${deb##*/}, or cannot check it"
     [ "$(dpkg-deb -f "$deb" Architecture)" = "$2" ] || die "${deb##*/}: wrong Architecture"
     [[ $(dpkg-deb -f "$deb" Depends) == libc6\ * ]] || die "${deb##*/} does not depend on libc6"
     [ -n "$(dpkg-deb -f "$deb" Built-Using)" ] || die "${deb##*/} has no Built-Using"
     tree=$(unpack "$deb")
-    mapfile -t runner < "$work/stage/$1.runner"
     expect_binary "$tree/usr/bin/setwalk" 'dynamically linked'
-    expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
+    expect_report "$report" on_target "$1" "$tree/usr/bin/setwalk"
     echo "ok: ${deb##*/}, lintian clean, $(dpkg-deb -f "$deb" Depends), built using $(dpkg-deb -f "$deb" Built-Using)"
 }
 

@@ -64,7 +64,7 @@ make_rpm() {
 # program runs here (under the target's emulator) and writes the report,
 # with its notices and the LGPL's text beside it.
 check_rpm() {
-    local rpm=$dist/setwalk-$version-1.$3.rpm tree runner
+    local rpm=$dist/setwalk-$version-1.$3.rpm tree
     # rpmlint exits 0 on warnings; a warning is a fault all the same, and
     # so is a run that does not end by saying it checked the one package.
     if ! HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
@@ -76,9 +76,8 @@ check_rpm() {
     [ "$(HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp --qf '%{ARCH}' "$rpm")" = "$3" ] ||
         die "${rpm##*/}: wrong architecture"
     tree=$(unpack "$rpm")
-    mapfile -t runner < "$work/stage/$1.runner"
     expect_binary "$tree/usr/bin/setwalk" 'statically linked'
-    expect_report "$report" "${runner[@]}" "$tree/usr/bin/setwalk"
+    expect_report "$report" on_target "$1" "$tree/usr/bin/setwalk"
     holds "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"
     same_file /usr/share/common-licenses/LGPL-2.1 "$tree/usr/share/licenses/setwalk/LGPL-2.1"
     echo "ok: ${rpm##*/}, rpmlint clean, with the notices"

@@ -18,11 +18,10 @@ pack_tarball() {
 # here (under the target's emulator) and writes the report, and its notices
 # give glibc's version, licence text and source.
 check_tarball() {
-    local top=setwalk-$version-$1 tree runner _ path
+    local top=setwalk-$version-$1 tree _ path
     tree=$(unpack "$dist/$top.tar.gz")
-    mapfile -t runner < "$work/stage/$1.runner"
     expect_binary "$tree/bin/setwalk" 'statically linked'
-    expect_report "$report" "${runner[@]}" "$tree/bin/setwalk"
+    expect_report "$report" on_target "$1" "$tree/bin/setwalk"
     while read -r _ path _; do
         [ -f "$tree/$path" ] || die "$top.tar.gz has no $path"
     done < <(package_files "$work/stage/$1")

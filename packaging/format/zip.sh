@@ -16,7 +16,7 @@ pack_zip() {
 # has, the notices credit mingw-w64's code, and the program runs alone in
 # an empty folder under wine.
 check_zip() {
-    local top=setwalk-$version-$1 tree alone runner kind
+    local top=setwalk-$version-$1 tree alone kind
     case $4 in
     windows-x86) kind='PE32 executable (console) Intel 80386' ;;
     windows-x64) kind='PE32+ executable (console) x86-64' ;;
@@ -29,9 +29,8 @@ check_zip() {
         "KERNEL32.dll msvcrt.dll" ] || die "setwalk.exe imports more than KERNEL32 and msvcrt"
     echo "ok: $top.zip, its notices, setwalk.exe's imports"
     wine_runs "$1" "$4" "running $top.zip's setwalk.exe" || return 0
-    mapfile -t runner < "$work/stage/$1.runner"
     alone=$(mktemp -d "$work/check/alone.XXXX")
     cp "$tree/setwalk.exe" "$alone/"
-    (cd "$alone" && expect_report "$report_crlf" "${runner[@]}" setwalk.exe)
+    (cd "$alone" && expect_report "$report_crlf" on_target "$1" setwalk.exe)
     echo "ok: its setwalk.exe alone in a folder under wine"
 }
