@@ -9,13 +9,14 @@
 #   wine-run.sh ARCH --prepare             makes or updates the prefix, quietly,
 #                                          and starts its server, once
 #
-# ARCH is win32 for a 32-bit program or win64 for a 64-bit one. A 64-bit
-# program is started by wine's 64-bit loader and server alone: Debian's
-# `wine` takes the 32-bit loader whenever it is installed, and that loader
-# is a 32-bit x86 program, which some kernels cannot start.
+# ARCH is win32 for a 32-bit program or win64 for a 64-bit one. Each is
+# started by the loader and server of its own width, never by Debian's
+# `wine`, which takes whichever is installed: the 32-bit loader is a 32-bit
+# x86 program, which some kernels cannot start, and it comes with wine32.
 #
 # A WINEPREFIX of the user's is used as it is (it must be a 64-bit one for
-# win64): nothing is written into it but what wine itself writes. Otherwise
+# win64): nothing is written into it but what wine itself writes, and one
+# that does not exist yet is made by wine, as at its first start. Otherwise
 # the program runs in a prefix of the suite's own for its ARCH, outside the
 # home folder: SETWALK_WINEPREFIX (win32) or SETWALK_WINEPREFIX64 (win64),
 # else setwalk-wine-UID or setwalk-wine64-UID in the temporary folder. It
@@ -30,25 +31,29 @@ set -eu
 tmp=${TMPDIR:-/tmp}
 case ${1:-} in
 win32)
-    loader=wine server=wineserver
+    loader=/usr/lib/wine/wine server=/usr/lib/wine/wineserver32
+    install="dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386"
     own=${SETWALK_WINEPREFIX:-$tmp/setwalk-wine-$(id -u)} ;;
 win64)
     loader=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver64
-    own=${SETWALK_WINEPREFIX64:-$tmp/setwalk-wine64-$(id -u)}
-    export WINELOADER=$loader WINESERVER=$server ;;
+    install="apt-get install wine64"
+    own=${SETWALK_WINEPREFIX64:-$tmp/setwalk-wine64-$(id -u)} ;;
 *)
     echo "usage: wine-run.sh win32|win64 PROGRAM ARGUMENT... | --version | --prepare" >&2
     exit 2 ;;
 esac
+export WINELOADER=$loader WINESERVER=$server
 arch=$1
 shift
-# Say plainly when the loader cannot start, rather than fail each case.
+# Say plainly when the loader is missing or cannot start, rather than fail
+# each case.
+if [ ! -e "$loader" ]; then
+    echo "wine-run.sh: ${install##* } is not installed, so there is no $loader (as root: $install)" >&2
+    exit 126
+fi
 if ! "$loader" --version > /dev/null 2>&1; then
-    if [ "$arch" = win32 ]; then
-        echo "wine-run.sh: wine cannot start here; does this kernel run 32-bit x86 programs?" >&2
-    else
-        echo "wine-run.sh: 64-bit wine cannot start here; is wine64 installed?" >&2
-    fi
+    echo "wine-run.sh: $loader cannot start here; does this kernel run $([ "$arch" = win32 ] &&
+        echo 32-bit x86 || echo x86_64) programs?" >&2
     exit 126
 fi
 [ "${1:-}" != --version ] || exec "$loader" --version
@@ -79,18 +84,27 @@ if [ -z "${WINEPREFIX:-}" ]; then
     fi
 fi
 if [ "${1:-}" = --prepare ]; then
+    said=$(mktemp)
+    trap 'rm -f "$said"' EXIT
+    # cannot WHAT: --prepare stops, saying that it could not do WHAT and
+    # what wine said.
+    cannot() { echo "wine-run.sh: could not $1 in $WINEPREFIX:"; cat "$said"; exit 1; } >&2
+    # A prefix of the user's that is not there yet is made by wine, as at
+    # its first start; the server below needs its folder.
+    [ -e "$WINEPREFIX/system.reg" ] ||
+        "$loader" wineboot -i < /dev/null > "$said" 2>&1 || cannot "make the prefix"
     # One server for the whole suite, kept 60 s after its last client: a
     # server that quits between two cases, as wine's does when idle, resets
     # the connection of a program that starts just as it goes. One left by
     # an earlier suite serves this one too; any other is let go first.
     if ! suite_server_running; then
         "$server" -w
-        "$server" -p60 < /dev/null > /dev/null 2>&1 || suite_server_running
+        "$server" -p60 < /dev/null > "$said" 2>&1 || suite_server_running || cannot "start the wine server"
     fi
     # Wine brings the prefix up to date by itself, at the first start after
     # its version or the prefix changed; a start that finds nothing to do
-    # takes a fraction of a second.
-    "$loader" cmd /c exit < /dev/null > /dev/null 2>&1
+    # is quick.
+    "$loader" cmd /c exit < /dev/null > "$said" 2>&1 || cannot "start a program"
     exit 0
 fi
 # Debian's wine comes without wine's preloader, which reserves the low
