@@ -186,19 +186,14 @@ not_applicable() {
 # skipped either cannot apply to the target by its nature, or the caller
 # allowed it by name (see unable); any other stops the release.
 skipped_cases() {
-    local case cases why
-    mapfile -t cases < <(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (Skipped)$/\1/p' "$1.tests")
-    for case in "${cases[@]}"; do
-        why=$(not_applicable "$2" "$case")
-        if [ -n "$why" ]; then
-            echo "not applicable to $3: $case ($why)"
+    local case why
+    while IFS=$'\t' read -r case why; do
+        if [ -n "$(not_applicable "$2" "$case")" ]; then
+            echo "not applicable to $3: $case ($(not_applicable "$2" "$case"))"
         else
-            # The case's own word on why, from CTest's log of the run.
-            why=$(awk -v c="$case" '$0 ~ "Test: " c "$" { on = 1 } on && /^skipped: / { sub(/^skipped: /, ""); print; exit }' \
-                "$1/Testing/Temporary/LastTest.log")
-            unable "$case" "$3's $case" "${why:-it was skipped}"
+            unable "$case" "$3's $case" "$why"
         fi
-    done
+    done < <("$root/tests/skipped.sh" "$1" "$1.tests")
 }
 
 # notices STAGE PROGRAM: the notices of the program built into STAGE, which

@@ -175,7 +175,8 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         stops "an installer without its Environment table" "has no Environment table" \
             check_msi "${target[@]}" ;;
     sbom-fault)
-        needs file unzip
+        needs file python3
+        [ "${target[1]}" != - ] || needs unzip
         release_around "${target[0]}" "$([ "${target[1]}" = - ] && echo setwalk.exe || echo bin/setwalk)"
         if [ "${target[1]}" = - ]; then pack_zip "${target[@]}"; else pack_tarball "${target[@]}"; fi
         write_sbom

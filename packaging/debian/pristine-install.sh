@@ -6,8 +6,7 @@
 #
 #   packaging/debian/pristine-install.sh DEB LATER REPORT
 #
-# Makes a minimal Debian system of this machine's release with mmdebstrap,
-# from the archive this machine uses, and in it: installs DEB with apt,
+# In a minimal Debian system (see pristine.sh beside this): installs DEB with apt,
 # which must find its dependencies; runs setwalk from PATH, which must write
 # exactly REPORT; upgrades it with apt to LATER, a later version of the
 # package, and runs that; removes the package, then purges it; and wants no
@@ -17,12 +16,6 @@ set -eEuo pipefail
 trap 'echo "pristine-install.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 3 ] || { echo "usage: pristine-install.sh DEB LATER REPORT" >&2; exit 2; }
 deb=$(realpath "$1") later=$(realpath "$2") report=$(realpath "$3")
-. /etc/os-release
-sources=()
-for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-    [ ! -s "$file" ] || sources+=("$file")
-done
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$deb" "$work/setwalk.deb"
@@ -64,10 +57,4 @@ fi
 echo "removed and purged: nothing left behind"
 SCRIPT
 chmod 755 "$work/try"
-
-# shellcheck disable=SC2016 # $1 is the new system's root, given by mmdebstrap
-mmdebstrap --variant=minbase --quiet \
-    --customize-hook='mkdir "$1/tmp/try"' \
-    --customize-hook="copy-in $work/try $work/setwalk.deb $work/later.deb $work/report /tmp/try" \
-    --customize-hook='chroot "$1" /tmp/try/try' \
-    "$VERSION_CODENAME" /dev/null "${sources[@]}" < /dev/null
+"$(dirname "$0")/pristine.sh" minbase "$work"
