@@ -11,6 +11,23 @@
 export PATH=/usr/bin:/usr/sbin:$PATH
 
 die() { echo "release: $*" >&2; exit 1; }
+
+# read_facts: the facts the formats take from the source tree in $root:
+# $project and $version, from project() in CMakeLists.txt; $licence,
+# setwalk's own, from its source's SPDX line; the $report and $report_crlf
+# its programs must write; and $glibc, the version of the C library that
+# the Linux programs link.
+# shellcheck disable=SC2034 # the facts are for the formats' files
+read_facts() {
+    project=$(sed -n 's/^project(\([a-z0-9-]*\)$/\1/p' "$root/CMakeLists.txt")
+    version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
+    [ -n "$project" ] || die "no name in CMakeLists.txt's project()"
+    [ -n "$version" ] || die "no VERSION in CMakeLists.txt's project()"
+    licence=$(sed -n 's/^.*SPDX-License-Identifier: //p' "$root/src/main.cpp")
+    maintainer="The $project authors <$project@example.org>"
+    report=$root/tests/report.txt report_crlf=$root/tests/report-crlf.txt
+    glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
+}
 step() { printf '\n=== %s\n' "$*"; }
 
 # unable CHECK WHAT WHY: WHAT cannot be checked on this machine, for WHY.
@@ -67,20 +84,82 @@ package_files() {
     done < <(grep -v '^#' "$packaging/contents")
 }
 
-# lay_out_folder STAGE FOLDER: the download's files from STAGE side by side
-# in FOLDER, settled, under their names in one folder, as Windows users
-# expect them; .txt files get CR LF line ends, for Notepad.
-lay_out_folder() {
+# A format's list of its files has a line for each file, of three fields
+# separated by tabs: the staged file it comes from, its path in the
+# download, and how it gets there: copy (as it is), gzip (compressed), crlf
+# (with CR LF line ends), or a word of the format's own for a file written
+# in the format's own form (a Debian copyright file, say).
+
+# tree_files STAGE: the list of a download laid out as `cmake --install`
+# lays out the tree.
+tree_files() {
+    local from path
+    while read -r from path _; do
+        printf '%s\t%s\tcopy\n' "$from" "$path"
+    done < <(package_files "$1")
+}
+
+# folder_files STAGE: the list of a download whose files are side by side
+# in one folder, under their names there, as Windows users expect them;
+# .txt files get CR LF line ends, for Notepad.
+folder_files() {
     local from flat
-    mkdir -p "$2"
     while read -r from _ flat; do
         case $flat in
         -) ;;
-        *.txt) sed 's/$/\r/' "$from" > "$2/$flat" ;;
-        *) cp "$from" "$2/$flat" ;;
+        *.txt) printf '%s\t%s\tcrlf\n' "$from" "$flat" ;;
+        *) printf '%s\t%s\tcopy\n' "$from" "$flat" ;;
         esac
     done < <(package_files "$1")
+}
+
+# put FROM TO HOW: FROM written to TO as HOW says (copy, gzip or crlf).
+put() {
+    mkdir -p "${2%/*}"
+    case $3 in
+    copy) cp "$1" "$2" ;;
+    gzip) gzip -9n < "$1" > "$2" ;;
+    crlf) sed 's/$/\r/' "$1" > "$2" ;;
+    *) die "no way to put a file $3" ;;
+    esac
+}
+
+# lay_out TREE: the files of the list on standard input, put into TREE.
+lay_out() {
+    local from path how
+    while IFS=$'\t' read -r from path how; do put "$from" "$1/$path" "$how"; done
+}
+
+# lay_out_folder STAGE FOLDER: the download's files from STAGE in FOLDER,
+# in the folder form (see folder_files), settled.
+lay_out_folder() {
+    lay_out "$2" < <(folder_files "$1")
     settle "$2"
+}
+
+# holds_exactly DOWNLOAD TREE: TREE, unpacked from DOWNLOAD, holds exactly
+# the files of the list on standard input, no more and no fewer; each that
+# is put as it is, compressed or with CR LF line ends is byte for byte the
+# staged file so put. A file missing, one too many, or one that is not the
+# staged one stops the release, naming it.
+holds_exactly() {
+    local download=$1 tree=$2 from path how wanted=$work/check/wanted has=$work/check/has missing extra
+    : > "$wanted"
+    while IFS=$'\t' read -r from path how; do
+        echo "$path" >> "$wanted"
+        [ -e "$tree/$path" ] || continue
+        case $how in
+        copy) cmp -s "$from" "$tree/$path" ;;
+        gzip) gzip -dc < "$tree/$path" | cmp -s "$from" - ;;
+        crlf) sed 's/$/\r/' "$from" | cmp -s - "$tree/$path" ;;
+        esac || die "$download: $path is not the staged ${from##*/}"
+    done
+    (cd "$tree" && find . ! -type d -printf '%P\n') | sort > "$has"
+    sort -o "$wanted" "$wanted"
+    missing=$(comm -13 "$has" "$wanted" | paste -sd' ')
+    extra=$(comm -23 "$has" "$wanted" | paste -sd' ')
+    [ -z "$missing" ] || die "$download lacks $missing"
+    [ -z "$extra" ] || die "$download holds $extra, which it should not"
 }
 
 # settle TREE: the modes and time stamps every archive entry gets.
@@ -106,7 +185,8 @@ ships() { printf '%s\t%s\t%s\t%s\n' "$@" >> "$work/shipped"; }
 
 # unpack ARCHIVE: ARCHIVE unpacked into a new empty folder, whose path it
 # prints; a zip or tarball must hold one top folder named as the archive,
-# an MSI one install folder setwalk.
+# and then its path is printed; an MSI must install a folder setwalk, and
+# then that folder's path is printed.
 unpack() {
     local name=${1##*/} to
     to=$(mktemp -d "$work/check/unpack.XXXX")
@@ -117,8 +197,10 @@ unpack() {
     *.rpm) (cd "$to" && rpm2cpio "$1" | cpio -idm --quiet) && echo "$to" && return ;;
     *.msi)
         # msiextract names some of Windows' folders (Program Files), not all.
-        msiextract -C "$to" "$1" > /dev/null && name=setwalk &&
-            to=$(dirname "$(find "$to" -type d -name setwalk)") ;;
+        msiextract -C "$to" "$1" > /dev/null || die "msiextract cannot read $1"
+        to=$(find "$to" -type d -name setwalk -print -quit)
+        [ -n "$to" ] || die "$1 installs no folder setwalk"
+        echo "$to" && return ;;
     esac
     [ "$(ls -A "$to")" = "$name" ] || die "$1 does not hold one folder $name"
     echo "$to/$name"
@@ -144,6 +226,41 @@ expect_binary() {
     ! grep -qaF -e "$root" -e "$work" "$1" || die "$1 holds a build path"
 }
 
+# expect_processor FILE ARCH: readelf says of the program FILE what
+# cmake/processors says of the programs of the Debian architecture ARCH.
+expect_processor() {
+    local wanted has
+    wanted=$(awk -v a="$2" '$1 == a { sub(/^[^ ]+ +/, ""); print }' "$root/cmake/processors")
+    [ -n "$wanted" ] || die "cmake/processors has no row for $2"
+    has=$(LC_ALL=C readelf -h "$1" | awk -F ': +' '
+        $1 ~ /^ *Class$/ { class = $2 }
+        $1 ~ /^ *Data$/ { order = $2; sub(/.*, /, "", order) }
+        $1 ~ /^ *Machine$/ { machine = $2 }
+        $1 ~ /^ *Flags$/ {
+            n = split($2, word, ", ")
+            for (i = 2; i <= n; i++)
+                if (word[i] !~ /^(noreorder|pic|cpic)$/) abi = abi (abi == "" ? "" : ", ") word[i]
+        }
+        END { print class "; " order "; " machine "; " (abi == "" ? "-" : abi) }')
+    [ "$has" = "$wanted" ] || die "${1#"$work"/} is not a program for $2: it says \"$has\", not \"$wanted\""
+}
+
+# field DOWNLOAD NAME HAS WANTED: DOWNLOAD's field NAME, which says HAS,
+# says WANTED.
+field() { [ "$3" = "$4" ] || die "$1: its $2 is \"$3\", not \"$4\""; }
+
+# licences RECORDS: the licence of a program whose link records are
+# RECORDS, as one SPDX expression: setwalk's own and that of each source
+# package whose code the link took (packaging/credits).
+licences() {
+    {
+        echo "$licence"
+        cut -f3 "$1" | sort -u | while read -r source; do
+            awk -v s="$source" '!/^#/ && $1 == s { split($0, c, "  +"); print c[2] }' "$packaging/credits"
+        done
+    } | paste -sd'|' | sed 's/|/ AND /g'
+}
+
 # holds FILE TEXT...: FILE holds each TEXT.
 holds() {
     local file=$1 text
@@ -157,3 +274,12 @@ same_file() { cmp -s "$1" "$2" || die "${2#"$work"/} is not ${1##*/}"; }
 # later_version: the next patch version after $version, which the packages'
 # upgrade trials make a package of.
 later_version() { awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$version"; }
+
+# native_trial ARCH WHAT: a package of the Debian architecture ARCH is
+# tried here, as WHAT, where it is this machine's and the release runs as
+# root (see unable); else the status is 1.
+native_trial() {
+    [ "$1" = "$(dpkg --print-architecture)" ] || return 1
+    step "$2"
+    [ "$(id -u)" -eq 0 ] || { unable root "$2" "that needs root"; return 1; }
+}

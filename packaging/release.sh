@@ -85,17 +85,11 @@ done < <(missing_needs)
 # The native build is the linux-x86_64 download.
 [ "$(uname -sm)" = "Linux x86_64" ] || die "a release is made on Linux on x86_64"
 
-# The version is written once, in project() in CMakeLists.txt.
-version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
-[ -n "$version" ] || die "no VERSION in CMakeLists.txt's project()"
+read_facts
 [ "$(sed -n 's/^## \([^ ]*\) .*/\1/p' "$root/NEWS.md" | head -n 1)" = "$version" ] ||
     die "NEWS.md has no entry for $version at its top"
 : "${SOURCE_DATE_EPOCH:=$(git -C "$root" log -1 --format=%ct)}"
 export SOURCE_DATE_EPOCH
-maintainer='The setwalk authors <setwalk@example.org>'
-report=$root/tests/report.txt
-report_crlf=$root/tests/report-crlf.txt
-glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
 
 # The checks skipped on this machine, by leave, said again at the end.
 skipped=()
@@ -124,6 +118,8 @@ for_each_download() {
             [ "$rpmarch" = - ] || formats+=(rpm)
         fi
         for format in "${formats[@]}"; do
+            # A format that installs nothing has no trial beyond its check.
+            [ "$1" != try ] || declare -F "try_$format" > /dev/null || continue
             "${1}_$format" "$name" "$arch" "$rpmarch" "$toolchain"
         done
     done
@@ -221,26 +217,8 @@ step "check each download"
 for_each_download check
 check_sbom
 
-# The packages' trials: each is installed, run, upgraded to a later version
-# made for the trial alone, run again, and removed.
-later=$(later_version)
-step "install, upgrade to $later, run, remove and purge setwalk_${version}_amd64.deb in a pristine Debian"
-if [ "$(id -u)" -ne 0 ]; then
-    unable root "the amd64 package in a pristine Debian" "that needs root"
-else
-    make_deb linux-x86_64 amd64 "$later" "$work/check/setwalk_${later}_amd64.deb"
-    "$packaging/debian/pristine-install.sh" "$dist/setwalk_${version}_amd64.deb" \
-        "$work/check/setwalk_${later}_amd64.deb" "$report"
-fi
-
-step "install, upgrade to $later, run and erase setwalk-$version-1.x86_64.rpm in a scratch rpm root"
-if [ "$(id -u)" -ne 0 ]; then
-    unable root "the x86_64 RPM in a scratch rpm root" "that needs root"
-else
-    make_rpm linux-x86_64 x86_64 "$later" "$work/check/setwalk-$later-1.x86_64.rpm"
-    "$packaging/rpm/scratch-install.sh" "$dist/setwalk-$version-1.x86_64.rpm" \
-        "$work/check/setwalk-$later-1.x86_64.rpm" "$report"
-fi
+step "try each package as a user would: install, upgrade, run, remove"
+for_each_download try
 
 step "build and test the source with the README's commands"
 check_source

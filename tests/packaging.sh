@@ -67,10 +67,6 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         # What a check runs under wine is tried by the release itself; where
         # wine cannot start, the cases check the rest.
         skippable=(wine32 wine64)
-        version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
-        maintainer='The setwalk authors <setwalk@example.org>'
-        report=$root/tests/report.txt report_crlf=$root/tests/report-crlf.txt
-        glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
         # The commit's time, as the release takes it (lintian rejects
         # files dated long ago); a source tree without git takes now.
         SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2> /dev/null || date +%s)
@@ -82,6 +78,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
             # shellcheck source=/dev/null
             . "$packaging/$file"
         done
+        read_facts
         "$SETWALK_CMAKE" --install "${map%/*}" --strip --prefix "$stage" > /dev/null
         echo "$sysroot" > "$stage.sysroot"
         # check_deb runs the package's program as the target's other
@@ -91,6 +88,23 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         # As the release does for a Debian package: glibc comes with libc6.
         [[ $1 != *.deb ]] || sed -i '/\tglibc\t/d' "$stage.records"
         "$packaging/notices.sh" "$stage.records" "$2" "$version" "$stage/share/doc/setwalk"
+    }
+    # retar TOP: the tarball made again of its folder TOP, as it is now.
+    retar() { tar_folder "$1" | gzip -9n > "$dist/$1.tar.gz"; }
+    # another_processor PROGRAM ARCH: PROGRAM's ELF header made to say what
+    # that of a neighbouring architecture's program says, and which that is;
+    # status 1 where none is planted.
+    another_processor() {
+        case $2 in
+        amd64)
+            printf '\1' | dd of="$1" bs=1 seek=4 conv=notrunc status=none # ELFCLASS32
+            printf '\3\0' | dd of="$1" bs=1 seek=18 conv=notrunc status=none # EM_386
+            echo "an i386" ;;
+        armhf)
+            printf '\0\2\0\5' | dd of="$1" bs=1 seek=36 conv=notrunc status=none # EABI5, soft float
+            echo "an armel" ;;
+        *) return 1 ;;
+        esac
     }
     # passes WHAT COMMAND...: COMMAND, a check, passes the download as made.
     passes() {
@@ -118,10 +132,21 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         top=setwalk-$version-${target[0]}
         pack_tarball "${target[@]}"
         passes "a tarball" check_tarball "${target[@]}"
-        rm "$work/pack/$top/share/doc/setwalk/LGPL-2.1"
-        tar_folder "$top" | gzip -9n > "$dist/$top.tar.gz"
-        stops "a tarball without LGPL-2.1" "$top.tar.gz has no share/doc/setwalk/LGPL-2.1" \
-            check_tarball "${target[@]}" ;;
+        echo "built on $(uname -n)" > "$work/pack/$top/share/doc/setwalk/BUILT-ON"
+        retar "$top"
+        stops "a tarball with a file more" "$top.tar.gz holds share/doc/setwalk/BUILT-ON," \
+            check_tarball "${target[@]}"
+        rm "$work/pack/$top/share/doc/setwalk/BUILT-ON" "$work/pack/$top/share/doc/setwalk/LGPL-2.1"
+        retar "$top"
+        stops "a tarball without LGPL-2.1" "$top.tar.gz lacks share/doc/setwalk/LGPL-2.1" \
+            check_tarball "${target[@]}"
+        # A build for the wrong processor, staged and packed as the release would.
+        if other=$(another_processor "$work/stage/${target[0]}/bin/setwalk" "${target[1]}"); then
+            rm -r "$work/pack/$top"
+            pack_tarball "${target[@]}"
+            stops "a tarball with $other program" "bin/setwalk is not a program for ${target[1]}:" \
+                check_tarball "${target[@]}"
+        fi ;;
     rpm-fault)
         needs rpmbuild rpmlint rpm2cpio cpio
         release_around "${target[0]}" bin/setwalk
@@ -133,7 +158,14 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         sed -i 's/^\(Summary: .*\)$/\1./' "$packaging/rpm/setwalk.spec.in"
         rm -r "$work/rpm"
         pack_rpm "${target[@]}"
-        stops "an RPM whose summary ends in a dot" "summary-ended-with-dot" check_rpm "${target[@]}" ;;
+        packaging=$source/packaging
+        stops "an RPM whose summary ends in a dot" "summary-ended-with-dot" check_rpm "${target[@]}"
+        # An RPM made from a list of contents without the man page.
+        cp "$source/packaging/rpm/setwalk.spec.in" "$work/packaging/rpm/"
+        sed -i '/^share\/man\//d' "$work/packaging/contents"
+        rm -r "$work/rpm"
+        packaging=$work/packaging pack_rpm "${target[@]}"
+        stops "an RPM without its man page" "lacks usr/share/man/man1/setwalk.1.gz" check_rpm "${target[@]}" ;;
     deb-fault | deb-no-lintian)
         needs lintian dpkg-deb dpkg-shlibdeps
         release_around "${target[0]}.deb" /usr/bin/setwalk
@@ -145,6 +177,10 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
             mv "$work/planted.deb" "$deb"
             stops "a package with a lintian warning" "W: setwalk: executable-not-elf-or-script" \
                 check_deb "${target[@]}"
+            dpkg-deb -R "$deb" "$work/more"
+            echo "built on $(uname -n)" > "$work/more/usr/share/doc/setwalk/BUILT-ON"
+            dpkg-deb --root-owner-group -Zxz --build "$work/more" "$deb" > /dev/null
+            stops "a package with a file more" "holds usr/share/doc/setwalk/BUILT-ON," check_deb "${target[@]}"
         else
             mkdir "$work/bin"
             ln -s /bin/false "$work/bin/lintian"
@@ -157,11 +193,17 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         top=setwalk-$version-${target[0]}
         pack_zip "${target[@]}"
         passes "a zip" check_zip "${target[@]}"
-        # A program that also imports user32.dll, stripped like the others.
+        # rezip: the zip made again of its folder, as it is now.
+        rezip() { rm "$dist/$top.zip" && (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@); }
+        rm "$work/pack/$top/LICENSE"
+        rezip
+        stops "a zip without LICENSE" "$top.zip lacks LICENSE" check_zip "${target[@]}"
+        # A program that also imports user32.dll, stripped like the others,
+        # staged and packed as the release would.
         printf '#include <windows.h>\nint main() { return GetDesktopWindow() == nullptr; }\n' > "$work/third.cpp"
-        "$SETWALK_CXX" -s -static -o "$work/pack/$top/setwalk.exe" "$work/third.cpp" -luser32
-        rm "$dist/$top.zip"
-        (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@)
+        "$SETWALK_CXX" -s -static -o "$work/stage/${target[0]}/bin/setwalk.exe" "$work/third.cpp" -luser32
+        rm -r "$work/pack/$top" "$dist/$top.zip"
+        pack_zip "${target[@]}"
         stops "a zip whose program imports a third DLL" "setwalk.exe imports more than KERNEL32 and msvcrt" \
             check_zip "${target[@]}" ;;
     msi-fault)
@@ -173,7 +215,15 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         msi=$dist/setwalk-$version-${target[0]}.msi
         msibuild "$msi" -q "DROP TABLE Environment"
         stops "an installer without its Environment table" "has no Environment table" \
-            check_msi "${target[@]}" ;;
+            check_msi "${target[@]}"
+        # An installer that also puts a file in a folder of its own beside
+        # Program Files.
+        cp -R "$packaging" "$work/packaging"
+        sed -i -e 's|^      <Directory Id="@PROGRAM_FILES@">|      <Directory Id="OTHER" Name="other"><Component Id="OTHER" Guid="0B0FA7C5-5A0B-4A40-9E0A-3A9C0D5B2C11"><File Id="OTHER" Name="README.md" Source="'"${target[0]}-$version"'/README.md" KeyPath="yes"/></Component></Directory>\n&|' \
+            -e 's|^@FEATURE@$|&\n      <ComponentRef Id="OTHER"/>|' "$work/packaging/windows/setwalk.wxs.in"
+        rm -r "$work/msi"
+        packaging=$work/packaging pack_msi "${target[@]}"
+        stops "an installer with a file outside its folder" "holds other/README.md," check_msi "${target[@]}" ;;
     sbom-fault)
         needs file python3
         [ "${target[1]}" != - ] || needs unzip

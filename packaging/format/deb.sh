@@ -39,23 +39,36 @@ pack_deb() {
     ships "$deb" usr/bin/setwalk "$work/stage/$1.deb/bin/setwalk" "$work/stage/$1.deb.records"
 }
 
+# deb_files STAGE: the list of the package's files (see tree_files), in
+# the places and forms Debian Policy gives them: under usr/, the man page
+# and the notices compressed, the licence in the copyright file, NEWS.md as
+# the changelog.
+deb_files() {
+    local from path
+    while read -r from path _; do
+        case $path in
+        share/man/* | */THIRD-PARTY-NOTICES) printf '%s\tusr/%s.gz\tgzip\n' "$from" "$path" ;;
+        */LICENSE) printf '%s\tusr/%s/copyright\tcopyright\n' "$from" "${path%/*}" ;;
+        */NEWS.md) printf '%s\tusr/%s/changelog.gz\tchangelog\n' "$from" "${path%/*}" ;;
+        *) printf '%s\tusr/%s\tcopy\n' "$from" "$path" ;;
+        esac
+    done < <(package_files "$1")
+}
+
 # make_deb NAME ARCH VERSION DEB: target NAME's package as version VERSION,
 # written to DEB.
 make_deb() {
-    local stage=$work/stage/$1.deb arch=$2 version=$3 from path _
+    local stage=$work/stage/$1.deb arch=$2 version=$3 from path how
     local scratch=$work/deb/$2-$3 deb=${4##*/}
-    local tree=$scratch/debian/setwalk doc=$scratch/debian/setwalk/usr/share/doc/setwalk
-    mkdir -p "$tree/DEBIAN" "$doc"
-    while read -r from path _; do
-        case $path in
-        bin/*) install -D -m 755 "$from" "$tree/usr/$path" ;;
-        share/man/*) install -D -m 644 "$from" "$tree/usr/$path" && gzip -9n "$tree/usr/$path" ;;
-        */LICENSE) debian_copyright "$from" > "$doc/copyright" ;;
-        */NEWS.md) debian_changelog "$from" | gzip -9n > "$doc/changelog.gz" ;;
-        */THIRD-PARTY-NOTICES) gzip -9n < "$from" > "$doc/THIRD-PARTY-NOTICES.gz" ;;
-        *) install -m 644 "$from" "$doc/" ;;
+    local tree=$scratch/debian/setwalk
+    mkdir -p "$tree/DEBIAN"
+    while IFS=$'\t' read -r from path how; do
+        case $how in
+        copyright) mkdir -p "${tree}/${path%/*}" && debian_copyright "$from" > "$tree/$path" ;;
+        changelog) mkdir -p "${tree}/${path%/*}" && debian_changelog "$from" | gzip -9n > "$tree/$path" ;;
+        *) put "$from" "$tree/$path" "$how" ;;
         esac
-    done < <(package_files "$stage")
+    done < <(deb_files "$stage")
 
     # dpkg-shlibdeps reads debian/control (empty will do) and, for a cross
     # build, the sysroot's libc6. Its warnings are faults: an unused
@@ -88,17 +101,24 @@ installed_size() {
         awk '$1 == "f" || $1 == "l" { n += int(($2 + 1023) / 1024); next } { n++ } END { print n }'
 }
 
-# check_deb NAME ARCH: lintian finds no error and no warning, the control
-# fields are the package's, and its program, built for glibc shared, runs
-# here (under the target's emulator) and writes the report.
+# check_deb NAME ARCH: lintian finds no error and no warning, the package
+# holds exactly the files of the download, its name, version, architecture
+# and licence are setwalk's and the target's, and its program, built for
+# the target's processor and glibc shared, runs here (under the target's
+# emulator) and writes the report.
 check_deb() {
     local deb=$dist/setwalk_${version}_$2.deb tree
+    tree=$(unpack "$deb")
+    holds_exactly "${deb##*/}" "$tree" < <(deb_files "$work/stage/$1.deb")
     [ -e "$work/check/lintian-tried" ] || lintian_finds_a_planted_fault "$deb"
     lintian_clean "$deb" || die "lintian finds fault with ${deb##*/}, or cannot check it"
-    [ "$(dpkg-deb -f "$deb" Architecture)" = "$2" ] || die "${deb##*/}: wrong Architecture"
+    field "${deb##*/}" Package "$(dpkg-deb -f "$deb" Package)" "$project"
+    field "${deb##*/}" Version "$(dpkg-deb -f "$deb" Version)" "$version"
+    field "${deb##*/}" Architecture "$(dpkg-deb -f "$deb" Architecture)" "$2"
+    field "${deb##*/}" License "$(sed -n 's/^License: //p' "$tree/usr/share/doc/setwalk/copyright" | sort -u)" "$licence"
     [[ $(dpkg-deb -f "$deb" Depends) == libc6\ * ]] || die "${deb##*/} does not depend on libc6"
     [ -n "$(dpkg-deb -f "$deb" Built-Using)" ] || die "${deb##*/} has no Built-Using"
-    tree=$(unpack "$deb")
+    expect_processor "$tree/usr/bin/setwalk" "$2"
     expect_binary "$tree/usr/bin/setwalk" 'dynamically linked'
     expect_report "$report" on_target "$1" "$tree/usr/bin/setwalk"
     echo "ok: ${deb##*/}, lintian clean, $(dpkg-deb -f "$deb" Depends), built using $(dpkg-deb -f "$deb" Built-Using)"
@@ -138,8 +158,8 @@ lintian_finds_a_planted_fault() {
 # debian_copyright LICENSE: the copyright file, in Debian's machine-readable
 # form, with setwalk's licence text.
 debian_copyright() {
-    sed "s/@MAINTAINER@/$maintainer/" "$packaging/debian/copyright.in"
-    printf '\nLicense: MIT\n'
+    sed -e "s/@MAINTAINER@/$maintainer/" -e "s/@LICENCE@/$licence/" "$packaging/debian/copyright.in"
+    printf '\nLicense: %s\n' "$licence"
     sed -n '/^Permission/,$p' "$1" | sed 's/^$/./; s/^/ /'
 }
 
@@ -164,4 +184,16 @@ debian_changelog() {
         esac
     done < "$1"
     printf '\n -- %s  %s\n' "$maintainer" "$(date -R -d "$when")"
+}
+
+# try_deb NAME ARCH: the package of this machine's architecture is
+# installed, run, upgraded to a later version made for the trial alone, run
+# again, and purged, with apt in a pristine Debian
+# (packaging/debian/pristine-install.sh).
+try_deb() {
+    local deb=setwalk_${version}_$2.deb later
+    later=$(later_version)
+    native_trial "$2" "install $deb in a pristine Debian, upgrade it to $later, run it, purge it" || return 0
+    make_deb "$1" "$2" "$later" "$work/check/setwalk_${later}_$2.deb"
+    "$packaging/debian/pristine-install.sh" "$dist/$deb" "$work/check/setwalk_${later}_$2.deb" "$report"
 }

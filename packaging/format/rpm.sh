@@ -16,36 +16,45 @@ pack_rpm() {
     ships "$rpm" usr/bin/setwalk "$work/stage/$1/bin/setwalk" "$work/stage/$1.records"
 }
 
+# rpm_files STAGE: the list of the RPM's files (see tree_files), where RPM
+# distributions keep them: under usr/, the man page compressed, the
+# licences in usr/share/licenses.
+rpm_files() {
+    local from path
+    while read -r from path _; do
+        case $path in
+        share/man/*) printf '%s\tusr/%s.gz\tgzip\n' "$from" "$path" ;;
+        */LICENSE | */LGPL-*) printf '%s\tusr/share/licenses/setwalk/%s\tcopy\n' "$from" "${path##*/}" ;;
+        *) printf '%s\tusr/%s\tcopy\n' "$from" "$path" ;;
+        esac
+    done < <(package_files "$1")
+}
+
 # make_rpm NAME RPMARCH VERSION RPM: target NAME's RPM as version VERSION,
 # written to RPM.
 make_rpm() {
     local stage=$work/stage/$1 rpmarch=$2 version=$3 top=$work/rpm/$2-$3 rpm=setwalk-$3-1.$2.rpm
-    local from path install='' files='' changelog=''
+    local from path how install='' files='' changelog='' kind
     mkdir -p "$top/home"
-    while read -r from path _; do
+    while IFS=$'\t' read -r from path how; do
         case $path in
-        bin/*)
-            install+="install -D -m 755 $from %{buildroot}%{_bindir}/${path#bin/}"$'\n'
-            files+="%{_bindir}/${path#bin/}"$'\n' ;;
-        share/man/*)
-            install+="install -D -m 644 $from %{buildroot}%{_mandir}/${path#share/man/}"$'\n'
-            install+="gzip -9n %{buildroot}%{_mandir}/${path#share/man/}"$'\n'
-            files+="%{_mandir}/${path#share/man/}.gz"$'\n' ;;
-        */LICENSE | */LGPL-*)
-            install+="install -D -m 644 $from %{buildroot}%{_defaultlicensedir}/setwalk/${path##*/}"$'\n'
-            files+="%license %{_defaultlicensedir}/setwalk/${path##*/}"$'\n' ;;
-        */NEWS.md)
-            # The package's changelog, and a document like the others.
-            changelog=$(rpm_changelog "$from") ;&
-        share/doc/*)
-            install+="install -D -m 644 $from %{buildroot}%{_docdir}/${path#share/doc/}"$'\n'
-            files+="%doc %{_docdir}/${path#share/doc/}"$'\n' ;;
+        usr/share/licenses/*) kind='%license ' ;;
+        usr/share/doc/*) kind='%doc ' ;;
+        *) kind='' ;;
         esac
-    done < <(package_files "$stage")
+        # The package's changelog, and a document like the others.
+        [[ $path != */NEWS.md ]] || changelog=$(rpm_changelog "$from")
+        install+="mkdir -p %{buildroot}/${path%/*}"$'\n'
+        case $how in
+        gzip) install+="gzip -9n < $from > %{buildroot}/$path"$'\n' ;;
+        *) install+="install -m $([[ $path == usr/bin/* ]] && echo 755 || echo 644) $from %{buildroot}/$path"$'\n' ;;
+        esac
+        files+="$kind/$path"$'\n'
+    done < <(rpm_files "$stage")
     install+='find %{buildroot} -exec touch -h -d @%{getenv:SOURCE_DATE_EPOCH} {} +'
     awk -v install="$install" -v files="$files" -v changelog="$changelog" -v version="$version" \
-        -v maintainer="$maintainer" '
-        { gsub(/@VERSION@/, version); gsub(/@MAINTAINER@/, maintainer) }
+        -v maintainer="$maintainer" -v licence="$(licences "$stage.records")" '
+        { gsub(/@VERSION@/, version); gsub(/@MAINTAINER@/, maintainer); gsub(/@LICENCE@/, licence) }
         /^@INSTALL@$/ { print install; next }
         /^@FILES@$/ { printf "%s", files; next }
         /^@CHANGELOG@$/ { printf "%s", changelog; next }
@@ -60,11 +69,15 @@ make_rpm() {
 }
 
 # check_rpm NAME ARCH RPMARCH: rpmlint finds nothing that its configuration
-# does not filter with a reason, the architecture is the target's, and the
-# program runs here (under the target's emulator) and writes the report,
-# with its notices and the LGPL's text beside it.
+# does not filter with a reason, the RPM holds exactly the files of the
+# download, its name, version, architecture and licence are setwalk's and
+# the target's, and the program, built for the target's processor, runs
+# here (under the target's emulator) and writes the report, with its
+# notices and the LGPL's text beside it.
 check_rpm() {
-    local rpm=$dist/setwalk-$version-1.$3.rpm tree
+    local rpm=$dist/setwalk-$version-1.$3.rpm tree name query
+    tree=$(unpack "$rpm")
+    holds_exactly "${rpm##*/}" "$tree" < <(rpm_files "$work/stage/$1")
     # rpmlint exits 0 on warnings; a warning is a fault all the same, and
     # so is a run that does not end by saying it checked the one package.
     if ! HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
@@ -73,9 +86,12 @@ check_rpm() {
         cat "$work/check/rpmlint"
         die "rpmlint finds fault with ${rpm##*/}, or did not check it"
     fi
-    [ "$(HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp --qf '%{ARCH}' "$rpm")" = "$3" ] ||
-        die "${rpm##*/}: wrong architecture"
-    tree=$(unpack "$rpm")
+    for query in Name:"$project" Version:"$version" Arch:"$3" License:"$(licences "$work/stage/$1.records")"; do
+        name=${query%%:*}
+        field "${rpm##*/}" "$name" \
+            "$(HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp --qf "%{$name}" "$rpm")" "${query#*:}"
+    done
+    expect_processor "$tree/usr/bin/setwalk" "$2"
     expect_binary "$tree/usr/bin/setwalk" 'statically linked'
     expect_report "$report" on_target "$1" "$tree/usr/bin/setwalk"
     holds "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"
@@ -95,4 +111,15 @@ rpm_changelog() {
         '- '* | '  '*) printf '%s\n' "$line" ;;
         esac
     done < "$1" | sed 1d
+}
+
+# try_rpm NAME ARCH RPMARCH: the RPM of this machine's architecture is
+# installed, run, upgraded to a later version made for the trial alone, run
+# again, and erased, in a scratch rpm root (packaging/rpm/scratch-install.sh).
+try_rpm() {
+    local rpm=setwalk-$version-1.$3.rpm later
+    later=$(later_version)
+    native_trial "$2" "install $rpm in a scratch rpm root, upgrade it to $later, run it, erase it" || return 0
+    make_rpm "$1" "$3" "$later" "$work/check/setwalk-$later-1.$3.rpm"
+    "$packaging/rpm/scratch-install.sh" "$dist/$rpm" "$work/check/setwalk-$later-1.$3.rpm" "$report"
 }

@@ -6,25 +6,23 @@
 
 # pack_tarball NAME: target NAME's download, $dist/setwalk-VERSION-NAME.tar.gz.
 pack_tarball() {
-    local top=setwalk-$version-$1 stage=$work/stage/$1 from path _
-    while read -r from path _; do
-        install -D -m 644 "$from" "$work/pack/$top/$path"
-    done < <(package_files "$stage")
+    local top=setwalk-$version-$1 stage=$work/stage/$1
+    lay_out "$work/pack/$top" < <(tree_files "$stage")
     tar_folder "$top" | gzip -9n > "$dist/$top.tar.gz"
     ships "$top.tar.gz" "$top/bin/setwalk" "$stage/bin/setwalk" "$stage.records"
 }
 
-# check_tarball NAME: it holds every file of the download, its program runs
-# here (under the target's emulator) and writes the report, and its notices
-# give glibc's version, licence text and source.
+# check_tarball NAME ARCH: it holds exactly the files of the download, its
+# program is for the target's processor and runs here (under the target's
+# emulator) and writes the report, and its notices give glibc's version,
+# licence text and source.
 check_tarball() {
-    local top=setwalk-$version-$1 tree _ path
+    local top=setwalk-$version-$1 tree
     tree=$(unpack "$dist/$top.tar.gz")
+    holds_exactly "$top.tar.gz" "$tree" < <(tree_files "$work/stage/$1")
+    expect_processor "$tree/bin/setwalk" "$2"
     expect_binary "$tree/bin/setwalk" 'statically linked'
     expect_report "$report" on_target "$1" "$tree/bin/setwalk"
-    while read -r _ path _; do
-        [ -f "$tree/$path" ] || die "$top.tar.gz has no $path"
-    done < <(package_files "$work/stage/$1")
     same_file /usr/share/common-licenses/LGPL-2.1 "$tree/share/doc/setwalk/LGPL-2.1"
     holds "$tree/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California" \
         "glibc $glibc" "setwalk-$version-glibc-source.tar.xz"

@@ -11,10 +11,11 @@ pack_zip() {
     ships "$top.zip" "$top/setwalk.exe" "$stage/bin/setwalk.exe" "$stage.records"
 }
 
-# check_zip NAME ARCH RPMARCH TOOLCHAIN: setwalk.exe is a console program
-# for the target's processor that imports nothing but what every Windows
-# has, the notices credit mingw-w64's code, and the program runs alone in
-# an empty folder under wine.
+# check_zip NAME ARCH RPMARCH TOOLCHAIN: it holds exactly the files of the
+# download, setwalk.exe is a console program for the target's processor
+# that imports nothing but what every Windows has, the notices credit
+# mingw-w64's code, and the program runs alone in an empty folder under
+# wine.
 check_zip() {
     local top=setwalk-$version-$1 tree alone kind
     case $4 in
@@ -22,6 +23,7 @@ check_zip() {
     windows-x64) kind='PE32+ executable (console) x86-64' ;;
     esac
     tree=$(unpack "$dist/$top.zip")
+    holds_exactly "$top.zip" "$tree" < <(folder_files "$work/stage/$1")
     expect_binary "$tree/setwalk.exe" "$kind"
     holds "$tree/THIRD-PARTY-NOTICES.txt" "ZPL-2.1" "the mingw-w64 project" \
         "Lucent Technologies" "David M. Gay"
