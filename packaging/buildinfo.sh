@@ -8,8 +8,10 @@
 # a download's bytes. A rebuild with these packages, from the same commit,
 # gives the same bytes.
 
-# The tools that write the downloads' bytes, beside the compilers.
+# The tools that write the downloads' bytes, beside the compilers, and the
+# Python modules among them.
 buildinfo_tools=(cmake git tar gzip xz zip dpkg-deb dpkg-shlibdeps rpmbuild wixl msibuild python3)
+buildinfo_modules=(olefile)
 
 # owning_package FILE: the Debian package that installed FILE, as
 # PACKAGE:ARCH; dpkg may know a program of /usr/bin by its /bin path.
@@ -45,6 +47,9 @@ write_buildinfo() {
         for tool in "${buildinfo_tools[@]}"; do
             owning_package "$(realpath "$(command -v "$tool")")"
         done
+        for tool in "${buildinfo_modules[@]}"; do
+            owning_package "$(realpath "$(/usr/bin/python3 -c "import $tool; print($tool.__file__)")")"
+        done
         echo glibc-source
         # The libraries linked in, as their package database (a cross
         # build's sysroot has its own) named them.
@@ -65,7 +70,11 @@ write_buildinfo() {
         (cd "$dist" && for file in setwalk*; do
             printf ' %s %s %s\n' "$(sha256sum < "$file" | cut -d' ' -f1)" "$(stat -c %s "$file")" "$file"
         done)
-        printf 'Environment:\n LC_ALL="C"\n SOURCE_DATE_EPOCH="%s"\n TZ="UTC"\n' "$SOURCE_DATE_EPOCH"
+        # What release.sh set, as it was the same on every machine.
+        printf 'Environment:\n'
+        printf '%s\n' "${release_env[@]}" SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" |
+            sort | sed 's/=\(.*\)/="\1"/; s/^/ /'
+        printf ' umask="0022"\n'
         printf 'Installed-Build-Depends:\n'
         cat "$info.packages"
     } > "$info"
@@ -74,9 +83,9 @@ write_buildinfo() {
 
 # check_buildinfo: it names the native compiler's package, every package it
 # names is installed at that version, here or in a cross build's sysroot,
-# and its checksums are the downloads'.
+# and its checksums are the downloads', every one of them.
 check_buildinfo() {
-    local info=$dist/setwalk-$version.buildinfo package known databases=(/var/lib/dpkg) sysroot database
+    local info=$dist/setwalk-$version.buildinfo package known databases=(/var/lib/dpkg) sysroot database download unlisted
     while read -r sysroot; do
         [ -z "$sysroot" ] || databases+=("$sysroot/var/lib/dpkg")
     done < <(cat "$work"/stage/*.sysroot | sort -u)
@@ -92,5 +101,10 @@ check_buildinfo() {
     done < <(sed -n '/^Installed-Build-Depends:/,$ { / (= /p }' "$info")
     (cd "$dist" && sed -n '/^Checksums-Sha256:/,/^[^ ]/ s/^ \([0-9a-f]\{64\}\) [0-9]* \(.*\)/\1  \2/p' "$info" |
         sha256sum -c --quiet) || die "${info##*/} has checksums that are not the downloads'"
+    # And it lists every download but itself.
+    unlisted=$(cd "$dist" && for download in setwalk*; do
+        [ "$download" = "${info##*/}" ] || grep -qE " [0-9]+ $download\$" "$info" || echo "$download"
+    done | paste -sd' ')
+    [ -z "$unlisted" ] || die "${info##*/} does not list $unlisted"
     echo "ok: ${info##*/}, $(grep -c ' (= ' "$info") packages at the versions installed here"
 }

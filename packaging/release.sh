@@ -12,7 +12,19 @@
 set -eEuo pipefail
 # Whatever stops the release says where: the command, its file and line.
 trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
-export LC_ALL=C TZ=UTC
+# The release runs in an environment it sets: these variables, the same on
+# every machine, which the buildinfo records; where the caller's are kept
+# (the time the bytes are dated by, and the folders for scratch work,
+# sysroots and wine prefixes); and none else of the caller's, whose compiler
+# flags, DEB_BUILD_OPTIONS or git configuration would reach the bytes. Its
+# HOME is an empty folder of its own.
+release_env=(LC_ALL=C TZ=UTC PATH=/usr/sbin:/usr/bin:/sbin:/bin GIT_CONFIG_NOSYSTEM=1)
+if [ -z "${SETWALK_RELEASE_ENV:-}" ]; then
+    for kept in SOURCE_DATE_EPOCH TMPDIR SETWALK_SYSROOTS SETWALK_WINEPREFIX SETWALK_WINEPREFIX64; do
+        [ -z "${!kept:-}" ] || release_env+=("$kept=${!kept}")
+    done
+    exec env -i SETWALK_RELEASE_ENV=1 "${release_env[@]}" bash "$0" "$@"
+fi
 umask 022
 
 usage() { echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... OUT | --needs" >&2; exit 2; }
@@ -96,7 +108,8 @@ skipped=()
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/build" "$work/stage" "$work/pack" "$work/dist" "$work/check"
+mkdir "$work/build" "$work/stage" "$work/pack" "$work/dist" "$work/check" "$work/home"
+export HOME=$work/home
 dist=$work/dist
 
 # The targets, one line each: NAME DEBIAN-ARCH RPM-ARCH TOOLCHAIN (see the

@@ -63,7 +63,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
     # call it PROGRAM-PATH).
     # shellcheck disable=SC2034
     release_around() {
-        root=$source packaging=$source/packaging dist=$work/dist skipped=()
+        root=$source packaging=$source/packaging dist=$work/dist skipped=() release_env=()
         # What a check runs under wine is tried by the release itself; where
         # wine cannot start, the cases check the rest.
         skippable=(wine32 wine64)
@@ -74,7 +74,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         mkdir -p "$work/stage" "$work/pack" "$dist" "$work/check" "$work/build"
         local file stage=$work/stage/$1
         for file in common.sh format/tarball.sh format/deb.sh format/rpm.sh format/zip.sh \
-            format/msi.sh sbom/sbom.sh; do
+            format/msi.sh format/source.sh sbom/sbom.sh buildinfo.sh; do
             # shellcheck source=/dev/null
             . "$packaging/$file"
         done
@@ -126,6 +126,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         fi
     }
     name=${name#packaging.}
+    # shellcheck disable=SC2154 # the release's facts, which read_facts sets
     case $name in
     tarball-fault)
         release_around "${target[0]}" bin/setwalk
@@ -224,6 +225,38 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         rm -r "$work/msi"
         packaging=$work/packaging pack_msi "${target[@]}"
         stops "an installer with a file outside its folder" "holds other/README.md," check_msi "${target[@]}" ;;
+    source-fault)
+        needs git
+        git -C "$source" rev-parse -q --verify HEAD > /dev/null ||
+            { echo "skipped: the source is no git checkout"; exit 77; }
+        release_around "${target[0]}" bin/setwalk
+        pack_setwalk_source
+        tree=$(unpack "$dist/setwalk-$version.tar.gz")
+        passes "the source" holds_tracked_files "$tree"
+        rm "$tree/src/main.cpp"
+        stops "a source without src/main.cpp" "setwalk-$version.tar.gz lacks src/main.cpp" \
+            holds_tracked_files "$tree"
+        # A glibc source of another version than the one the programs carry.
+        mkdir -p "$work/pack/glibc-$glibc/debian"
+        echo 'glibc (2.0-1) unstable; urgency=medium' > "$work/pack/glibc-$glibc/debian/changelog"
+        tar_folder "glibc-$glibc" | xz > "$dist/setwalk-$version-glibc-source.tar.xz"
+        stops "the source of another glibc" "Debian version is \"2.0-1\", not \"$glibc\"" check_glibc_source ;;
+    buildinfo-fault)
+        . "$source/packaging/buildinfo.sh"
+        needs "${buildinfo_tools[@]}"
+        [ -d /usr/src/glibc ] || { echo "skipped: glibc-source is not installed"; exit 77; }
+        for module in "${buildinfo_modules[@]}"; do
+            /usr/bin/python3 -c "import $module" 2> /dev/null || { echo "skipped: python3's $module is not installed"; exit 77; }
+        done
+        release_around "${target[0]}" bin/setwalk
+        ln -s "${map%/*}" "$work/build/${target[0]}"
+        pack_tarball "${target[@]}"
+        pack_setwalk_source
+        write_buildinfo
+        passes "a buildinfo" check_buildinfo
+        sed -i "/ setwalk-$version-${target[0]}.tar.gz\$/d" "$dist/setwalk-$version.buildinfo"
+        stops "a buildinfo that leaves out a download" "does not list setwalk-$version-${target[0]}.tar.gz" \
+            check_buildinfo ;;
     sbom-fault)
         needs file python3
         [ "${target[1]}" != - ] || needs unzip
