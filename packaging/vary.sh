@@ -19,6 +19,10 @@
 #   time zone, locale  Pacific/Chatham (UTC+13:45) and C.UTF-8
 #   umask              077 for the clone and the release's caller
 #   CPUs               one, by taskset
+#   the caller's       CXXFLAGS, LDFLAGS and DEB_BUILD_OPTIONS that would
+#   environment        change the programs if they reached a compiler, and
+#                      another HOME, whose git configuration would change
+#                      the source download if git read it
 #
 # reprotest, Debian's tool for this, varies most of these too, but it can
 # put neither a space in the build path nor the work folder on a tmpfs.
@@ -44,7 +48,8 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/other machine" "$work/tmpfs" "$work/clone"
+mkdir "$work/other machine" "$work/tmpfs" "$work/clone" "$work/home"
+printf '[core]\n\tautocrlf = true\n' > "$work/home/.gitconfig"
 (umask 077 && git clone -q "$root" "$work/clone/setwalk")
 
 # In a mount and UTS namespace of the release's own, so that the tmpfs,
@@ -59,7 +64,8 @@ unshare --mount --uts bash -euc '
     disorderfs --shuffle-dirents=yes --quiet "$work/clone" "$work/other machine" > /dev/null
     trap "fusermount -u \"\$work/other machine\" 2> /dev/null || umount -l \"\$work/other machine\"" EXIT
     umask 077
-    TMPDIR=$work/tmpfs TZ=Pacific/Chatham LANG=C.UTF-8 LC_ALL=C.UTF-8 \
+    TMPDIR=$work/tmpfs TZ=Pacific/Chatham LANG=C.UTF-8 LC_ALL=C.UTF-8 HOME=$work/home \
+        CXXFLAGS=-fstack-protector-all LDFLAGS=-Wl,-z,max-page-size=0x10000 DEB_BUILD_OPTIONS=noopt \
         taskset -c 0 "$work/other machine/setwalk/packaging/release.sh" "$@" "$out"
 ' vary "$work" "$out" "${skips[@]}"
 
