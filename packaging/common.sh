@@ -54,8 +54,9 @@ wine_check() {
 # under wine here; when wine cannot start, WHAT is a check this machine
 # cannot make (see unable), and the status is 1.
 wine_runs() {
-    on_target "$1" --version > /dev/null 2>&1 && return
-    unable "$(wine_check "$2")" "$3" "$(paste -sd' ' "$work/stage/$1.runner") cannot start on this machine"
+    local why
+    why=$(on_target "$1" --version 2>&1 > /dev/null) && return
+    unable "$(wine_check "$2")" "$3" "${why:-$(paste -sd' ' "$work/stage/$1.runner") cannot start on this machine}"
     return 1
 }
 

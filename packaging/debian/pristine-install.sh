@@ -6,12 +6,11 @@
 #
 #   packaging/debian/pristine-install.sh DEB LATER REPORT
 #
-# In a minimal Debian system (see pristine.sh beside this): installs DEB with apt,
-# which must find its dependencies; runs setwalk from PATH, which must write
-# exactly REPORT; upgrades it with apt to LATER, a later version of the
-# package, and runs that; removes the package, then purges it; and wants no
-# file left that was not there before. The system is thrown away. Needs
-# root.
+# In a minimal Debian system (see pristine.sh beside this): installs DEB
+# with apt, which must find its dependencies; runs setwalk from PATH, which
+# must write exactly REPORT; upgrades it with apt to LATER, a later version
+# of the package, and runs that; purges it with apt, as README.md says; and
+# wants no file left that was not there before. Needs root.
 set -eEuo pipefail
 trap 'echo "pristine-install.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 3 ] || { echo "usage: pristine-install.sh DEB LATER REPORT" >&2; exit 2; }
@@ -46,15 +45,14 @@ dpkg --compare-versions "$upgraded" gt "$installed" || { echo "apt left setwalk 
 setwalk > out
 cmp report out
 echo "upgraded with apt to $upgraded, which ran and wrote the exact report"
-# apt knows no archive that holds setwalk, so dpkg takes it out again.
-dpkg --remove setwalk > dpkg.log 2>&1 || { cat dpkg.log; exit 1; }
-dpkg --purge setwalk > dpkg.log 2>&1 || { cat dpkg.log; exit 1; }
+# As README.md says to remove it.
+apt purge -y setwalk > apt.log 2>&1 || { cat apt.log; exit 1; }
 ! dpkg-query -W setwalk 2> /dev/null || { echo "setwalk is still known to dpkg"; exit 1; }
 files > after
 if ! cmp -s before after; then
     echo "the package left this behind:"; diff before after; exit 1
 fi
-echo "removed and purged: nothing left behind"
+echo "purged with apt purge: nothing left behind"
 SCRIPT
 chmod 755 "$work/try"
 "$(dirname "$0")/pristine.sh" minbase "$work"
