@@ -85,33 +85,34 @@ package_files() {
     done < <(grep -v '^#' "$packaging/contents")
 }
 
-# A format's list of its files has a line for each file, of three fields
-# separated by tabs: the staged file it comes from, its path in the
-# download, and how it gets there: copy (as it is), gzip (compressed), crlf
-# (with CR LF line ends), or a word of the format's own for a file written
-# in the format's own form (a Debian copyright file, say).
-
-# tree_files STAGE: the list of a download laid out as `cmake --install`
-# lays out the tree.
-tree_files() {
-    local from path
-    while read -r from path _; do
-        printf '%s\t%s\tcopy\n' "$from" "$path"
+# files_of STAGE PLACE: a format's list of its files, a line for each, of
+# three fields separated by tabs: the staged file it comes from, its path in
+# the download, and how it gets there: copy (as it is), gzip (compressed),
+# crlf (with CR LF line ends), or a word of the format's own for a file
+# written in the format's own form (a Debian copyright file, say). The
+# function PLACE gives the last two, separated by a tab, for a row of
+# packaging/contents (its place in the tree, its name in one folder), or
+# nothing for a file the format leaves out.
+files_of() {
+    local from path flat place
+    while read -r from path flat; do
+        place=$("$2" "$path" "$flat")
+        [ -z "$place" ] || printf '%s\t%s\n' "$from" "$place"
     done < <(package_files "$1")
 }
 
-# folder_files STAGE: the list of a download whose files are side by side
-# in one folder, under their names there, as Windows users expect them;
-# .txt files get CR LF line ends, for Notepad.
-folder_files() {
-    local from flat
-    while read -r from _ flat; do
-        case $flat in
-        -) ;;
-        *.txt) printf '%s\t%s\tcrlf\n' "$from" "$flat" ;;
-        *) printf '%s\t%s\tcopy\n' "$from" "$flat" ;;
-        esac
-    done < <(package_files "$1")
+# tree_place PATH: a file where `cmake --install` puts it.
+tree_place() { printf '%s\tcopy' "$1"; }
+
+# folder_place PATH NAME: a file side by side with the others in one
+# folder, under its name there, as Windows users expect them; .txt files
+# get CR LF line ends, for Notepad.
+folder_place() {
+    case $2 in
+    -) ;;
+    *.txt) printf '%s\tcrlf' "$2" ;;
+    *) printf '%s\tcopy' "$2" ;;
+    esac
 }
 
 # put FROM TO HOW: FROM written to TO as HOW says (copy, gzip or crlf).
@@ -132,9 +133,9 @@ lay_out() {
 }
 
 # lay_out_folder STAGE FOLDER: the download's files from STAGE in FOLDER,
-# in the folder form (see folder_files), settled.
+# in the folder form (see folder_place), settled.
 lay_out_folder() {
-    lay_out "$2" < <(folder_files "$1")
+    lay_out "$2" < <(files_of "$1" folder_place)
     settle "$2"
 }
 

@@ -39,20 +39,16 @@ pack_deb() {
     ships "$deb" usr/bin/setwalk "$work/stage/$1.deb/bin/setwalk" "$work/stage/$1.deb.records"
 }
 
-# deb_files STAGE: the list of the package's files (see tree_files), in
-# the places and forms Debian Policy gives them: under usr/, the man page
-# and the notices compressed, the licence in the copyright file, NEWS.md as
-# the changelog.
-deb_files() {
-    local from path
-    while read -r from path _; do
-        case $path in
-        share/man/* | */THIRD-PARTY-NOTICES) printf '%s\tusr/%s.gz\tgzip\n' "$from" "$path" ;;
-        */LICENSE) printf '%s\tusr/%s/copyright\tcopyright\n' "$from" "${path%/*}" ;;
-        */NEWS.md) printf '%s\tusr/%s/changelog.gz\tchangelog\n' "$from" "${path%/*}" ;;
-        *) printf '%s\tusr/%s\tcopy\n' "$from" "$path" ;;
-        esac
-    done < <(package_files "$1")
+# deb_place PATH: a file of the package (see files_of) where and as Debian
+# Policy wants it: under usr/, the man page and the notices compressed, the
+# licence in the copyright file, NEWS.md as the changelog.
+deb_place() {
+    case $1 in
+    share/man/* | */THIRD-PARTY-NOTICES) printf 'usr/%s.gz\tgzip' "$1" ;;
+    */LICENSE) printf 'usr/%s/copyright\tcopyright' "${1%/*}" ;;
+    */NEWS.md) printf 'usr/%s/changelog.gz\tchangelog' "${1%/*}" ;;
+    *) printf 'usr/%s\tcopy' "$1" ;;
+    esac
 }
 
 # make_deb NAME ARCH VERSION DEB: target NAME's package as version VERSION,
@@ -68,7 +64,7 @@ make_deb() {
         changelog) mkdir -p "${tree}/${path%/*}" && debian_changelog "$from" | gzip -9n > "$tree/$path" ;;
         *) put "$from" "$tree/$path" "$how" ;;
         esac
-    done < <(deb_files "$stage")
+    done < <(files_of "$stage" deb_place)
 
     # dpkg-shlibdeps reads debian/control (empty will do) and, for a cross
     # build, the sysroot's libc6. Its warnings are faults: an unused
@@ -109,7 +105,7 @@ installed_size() {
 check_deb() {
     local deb=$dist/setwalk_${version}_$2.deb tree
     tree=$(unpack "$deb")
-    holds_exactly "${deb##*/}" "$tree" < <(deb_files "$work/stage/$1.deb")
+    holds_exactly "${deb##*/}" "$tree" < <(files_of "$work/stage/$1.deb" deb_place)
     [ -e "$work/check/lintian-tried" ] || lintian_finds_a_planted_fault "$deb"
     lintian_clean "$deb" || die "lintian finds fault with ${deb##*/}, or cannot check it"
     field "${deb##*/}" Package "$(dpkg-deb -f "$deb" Package)" "$project"

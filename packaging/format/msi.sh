@@ -104,7 +104,7 @@ check_msi() {
     # setwalk folder.
     tree=$(unpack "$msi")
     top=${tree#"$work/check/"} top=$work/check/${top%%/*}
-    holds_exactly "${msi##*/}" "$top" < <(folder_files "$work/stage/$1" | sed "s|\t|\t${tree#"$top"/}/|")
+    holds_exactly "${msi##*/}" "$top" < <(files_of "$work/stage/$1" folder_place | sed "s|\t|\t${tree#"$top"/}/|")
     echo "ok: ${msi##*/}, its tables and files"
 }
 

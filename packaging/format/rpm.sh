@@ -16,18 +16,15 @@ pack_rpm() {
     ships "$rpm" usr/bin/setwalk "$work/stage/$1/bin/setwalk" "$work/stage/$1.records"
 }
 
-# rpm_files STAGE: the list of the RPM's files (see tree_files), where RPM
-# distributions keep them: under usr/, the man page compressed, the
-# licences in usr/share/licenses.
-rpm_files() {
-    local from path
-    while read -r from path _; do
-        case $path in
-        share/man/*) printf '%s\tusr/%s.gz\tgzip\n' "$from" "$path" ;;
-        */LICENSE | */LGPL-*) printf '%s\tusr/share/licenses/setwalk/%s\tcopy\n' "$from" "${path##*/}" ;;
-        *) printf '%s\tusr/%s\tcopy\n' "$from" "$path" ;;
-        esac
-    done < <(package_files "$1")
+# rpm_place PATH: a file of the RPM (see files_of) where RPM distributions
+# keep it: under usr/, the man page compressed, the licences in
+# usr/share/licenses.
+rpm_place() {
+    case $1 in
+    share/man/*) printf 'usr/%s.gz\tgzip' "$1" ;;
+    */LICENSE | */LGPL-*) printf 'usr/share/licenses/setwalk/%s\tcopy' "${1##*/}" ;;
+    *) printf 'usr/%s\tcopy' "$1" ;;
+    esac
 }
 
 # make_rpm NAME RPMARCH VERSION RPM: target NAME's RPM as version VERSION,
@@ -50,7 +47,7 @@ make_rpm() {
         *) install+="install -m $([[ $path == usr/bin/* ]] && echo 755 || echo 644) $from %{buildroot}/$path"$'\n' ;;
         esac
         files+="$kind/$path"$'\n'
-    done < <(rpm_files "$stage")
+    done < <(files_of "$stage" rpm_place)
     install+='find %{buildroot} -exec touch -h -d @%{getenv:SOURCE_DATE_EPOCH} {} +'
     awk -v install="$install" -v files="$files" -v changelog="$changelog" -v version="$version" \
         -v maintainer="$maintainer" -v licence="$(licences "$stage.records")" '
@@ -77,7 +74,7 @@ make_rpm() {
 check_rpm() {
     local rpm=$dist/setwalk-$version-1.$3.rpm tree name query
     tree=$(unpack "$rpm")
-    holds_exactly "${rpm##*/}" "$tree" < <(rpm_files "$work/stage/$1")
+    holds_exactly "${rpm##*/}" "$tree" < <(files_of "$work/stage/$1" rpm_place)
     # rpmlint exits 0 on warnings; a warning is a fault all the same, and
     # so is a run that does not end by saying it checked the one package.
     if ! HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
@@ -114,12 +111,43 @@ rpm_changelog() {
 }
 
 # try_rpm NAME ARCH RPMARCH: the RPM of this machine's architecture is
-# installed, run, upgraded to a later version made for the trial alone, run
-# again, and erased, in a scratch rpm root (packaging/rpm/scratch-install.sh).
+# installed into an empty rpm root of its own, run (it must write the
+# report), its notices, licences and man page looked for, upgraded with
+# rpm -U to a later version made for the trial alone, run again and erased,
+# and no file may be left but rpm's own database. Needs root (rpm changes
+# root for the transaction).
 try_rpm() {
-    local rpm=setwalk-$version-1.$3.rpm later
+    local rpm=setwalk-$version-1.$3.rpm later top=$work/try-rpm installed upgraded file left
     later=$(later_version)
     native_trial "$2" "install $rpm in a scratch rpm root, upgrade it to $later, run it, erase it" || return 0
     make_rpm "$1" "$3" "$later" "$work/check/setwalk-$later-1.$3.rpm"
-    "$packaging/rpm/scratch-install.sh" "$dist/$rpm" "$work/check/setwalk-$later-1.$3.rpm" "$report"
+    mkdir -p "$top/home"
+    in_root --initdb
+    in_root -i "$dist/$rpm"
+    installed=$(in_root -q setwalk)
+    expect_report "$report" "$top/root/usr/bin/setwalk"
+    echo "installed $installed, which ran and wrote the exact report"
+    for file in /usr/share/doc/setwalk/THIRD-PARTY-NOTICES /usr/share/licenses/setwalk/LICENSE \
+        /usr/share/licenses/setwalk/LGPL-2.1 /usr/share/man/man1/setwalk.1.gz; do
+        [ -s "$top/root$file" ] || die "$rpm did not install $file"
+    done
+    in_root -U "$work/check/setwalk-$later-1.$3.rpm"
+    upgraded=$(in_root -q setwalk)
+    [ "$upgraded" != "$installed" ] || die "rpm -U left $installed in place"
+    [ "$(in_root -qa setwalk | wc -l)" -eq 1 ] || die "rpm -U kept $installed beside $upgraded"
+    expect_report "$report" "$top/root/usr/bin/setwalk"
+    echo "upgraded with rpm -U to $upgraded, which ran and wrote the exact report"
+    in_root -e setwalk
+    ! in_root -q setwalk > /dev/null || die "setwalk is still installed"
+    left=$(find "$top/root" -path "$top/root/var/lib/rpm" -prune -o ! -type d -print)
+    [ -z "$left" ] || die "erasing $upgraded left $left behind"
+    echo "erased: no file left but rpm's database"
+}
+
+# in_root ARGUMENT...: rpm on try_rpm's scratch root, its database where an
+# RPM system keeps it (Debian's rpm would keep it in the home folder), its
+# HOME in the scratch folder too, without Debian's advice to use alien.
+in_root() {
+    HOME=$work/try-rpm/home rpm --root "$work/try-rpm/root" --dbpath /var/lib/rpm "$@" \
+        2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true)
 }

@@ -7,7 +7,7 @@
 # pack_tarball NAME: target NAME's download, $dist/setwalk-VERSION-NAME.tar.gz.
 pack_tarball() {
     local top=setwalk-$version-$1 stage=$work/stage/$1
-    lay_out "$work/pack/$top" < <(tree_files "$stage")
+    lay_out "$work/pack/$top" < <(files_of "$stage" tree_place)
     tar_folder "$top" | gzip -9n > "$dist/$top.tar.gz"
     ships "$top.tar.gz" "$top/bin/setwalk" "$stage/bin/setwalk" "$stage.records"
 }
@@ -19,7 +19,7 @@ pack_tarball() {
 check_tarball() {
     local top=setwalk-$version-$1 tree
     tree=$(unpack "$dist/$top.tar.gz")
-    holds_exactly "$top.tar.gz" "$tree" < <(tree_files "$work/stage/$1")
+    holds_exactly "$top.tar.gz" "$tree" < <(files_of "$work/stage/$1" tree_place)
     expect_processor "$tree/bin/setwalk" "$2"
     expect_binary "$tree/bin/setwalk" 'statically linked'
     expect_report "$report" on_target "$1" "$tree/bin/setwalk"

@@ -23,7 +23,7 @@ check_zip() {
     windows-x64) kind='PE32+ executable (console) x86-64' ;;
     esac
     tree=$(unpack "$dist/$top.zip")
-    holds_exactly "$top.zip" "$tree" < <(folder_files "$work/stage/$1")
+    holds_exactly "$top.zip" "$tree" < <(files_of "$work/stage/$1" folder_place)
     expect_binary "$tree/setwalk.exe" "$kind"
     holds "$tree/THIRD-PARTY-NOTICES.txt" "ZPL-2.1" "the mingw-w64 project" \
         "Lucent Technologies" "David M. Gay"
