@@ -23,7 +23,9 @@ read_facts() {
     version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
     [ -n "$project" ] || die "no name in CMakeLists.txt's project()"
     [ -n "$version" ] || die "no VERSION in CMakeLists.txt's project()"
+    # REUSE-IgnoreStart
     licence=$(sed -n 's/^.*SPDX-License-Identifier: //p' "$root/src/main.cpp")
+    # REUSE-IgnoreEnd
     maintainer="The $project authors <$project@example.org>"
     report=$root/tests/report.txt report_crlf=$root/tests/report-crlf.txt
     glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
