@@ -40,6 +40,9 @@ build() {
         # compilers' version strings and the loose notes.
         "$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$dir/CMakeCache.txt")" \
             --remove-section=.comment --remove-section=.note "$program"
+    elif [ -n "$authenticode" ]; then
+        # Signed once, before any download takes it.
+        authenticode "$program"
     fi
     # A Linux cross build links against the sysroot that its toolchain made.
     [ "$toolchain" != linux-cross ] || sysroot=$("$root/cmake/sysroot.sh" "$arch")

@@ -4,7 +4,8 @@
 # Makes a release of the commit checked out here, and writes it into OUT
 # only once every download has been checked:
 #
-#   packaging/release.sh [--skip wine32|wine64|root|CASE]... OUT
+#   packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY]
+#                        [--authenticode FILE.p12] OUT
 #   packaging/release.sh --needs
 #
 # RELEASING.md says what it makes and checks, what each --skip allows, and
@@ -14,20 +15,26 @@ set -eEuo pipefail
 trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 # The release runs in an environment it sets: these variables, the same on
 # every machine, which the buildinfo records; where the caller's are kept
-# (the time the bytes are dated by, and the folders for scratch work,
+# (the time the bytes are dated by, the GnuPG home that holds the signing
+# key, the certificate's password, and the folders for scratch work,
 # sysroots and wine prefixes); and none else of the caller's, whose compiler
 # flags, DEB_BUILD_OPTIONS or git configuration would reach the bytes. Its
 # HOME is an empty folder of its own.
 release_env=(LC_ALL=C TZ=UTC PATH=/usr/sbin:/usr/bin:/sbin:/bin GIT_CONFIG_NOSYSTEM=1)
 if [ -z "${SETWALK_RELEASE_ENV:-}" ]; then
-    for kept in SOURCE_DATE_EPOCH TMPDIR SETWALK_SYSROOTS SETWALK_WINEPREFIX SETWALK_WINEPREFIX64; do
+    GNUPGHOME=${GNUPGHOME:-${HOME:-/nonexistent}/.gnupg}
+    for kept in SOURCE_DATE_EPOCH GNUPGHOME SETWALK_AUTHENTICODE_PASSWORD TMPDIR SETWALK_SYSROOTS \
+        SETWALK_WINEPREFIX SETWALK_WINEPREFIX64; do
         [ -z "${!kept:-}" ] || release_env+=("$kept=${!kept}")
     done
     exec env -i SETWALK_RELEASE_ENV=1 "${release_env[@]}" bash "$0" "$@"
 fi
 umask 022
 
-usage() { echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... OUT | --needs" >&2; exit 2; }
+usage() {
+    echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY] [--authenticode FILE.p12] OUT | --needs" >&2
+    exit 2
+}
 root=$(cd "$(dirname "$0")/.." && pwd)
 packaging=$root/packaging
 
@@ -49,13 +56,17 @@ if [ "$*" = --needs ]; then
     exit 0
 fi
 
-# The checks that the caller allows to be skipped where they cannot run.
-skippable=()
-while [ $# -gt 1 ] && [ "$1" = --skip ]; do
-    case $2 in
-    wine32 | wine64 | root) skippable+=("$2") ;;
-    [a-z]*.[a-z]*) [[ $2 =~ ^[a-z]+\.[a-z0-9-]+$ ]] || usage; skippable+=("$2") ;;
-    *) usage ;;
+# The checks that the caller allows to be skipped where they cannot run,
+# and the key and certificate to sign with, if any.
+skippable=() sign_key='' authenticode=''
+while [ $# -gt 1 ]; do
+    case $1:$2 in
+    --skip:wine32 | --skip:wine64 | --skip:root) skippable+=("$2") ;;
+    --skip:[a-z]*.[a-z]*) [[ $2 =~ ^[a-z]+\.[a-z0-9-]+$ ]] || usage; skippable+=("$2") ;;
+    --sign:?*) sign_key=$2 ;;
+    --authenticode:?*) authenticode=$(realpath "$2") ;;
+    --*) usage ;;
+    *) break ;;
     esac
     shift 2
 done
@@ -81,12 +92,20 @@ out=$(realpath -m "$1")
 . "$packaging/sbom/sbom.sh"
 # shellcheck source=packaging/buildinfo.sh
 . "$packaging/buildinfo.sh"
+# shellcheck source=packaging/sign.sh
+. "$packaging/sign.sh"
+# shellcheck source=packaging/repositories.sh
+. "$packaging/repositories.sh"
 
 # A missing package stops the release here, unless each case that needs it
 # may be skipped, by leave: the suite then skips it, and the release lists it.
 missing=()
 while read -r package cases; do
     for case in $cases; do
+        case $case in
+        sign) [ -n "$sign_key" ] || continue ;;
+        authenticode) [ -n "$authenticode" ] || continue ;;
+        esac
         [[ " ${skippable[*]} " == *" $case "* ]] || { missing+=("$package (for $cases)"); continue 2; }
     done
     [ -n "$cases" ] || missing+=("$package")
@@ -113,6 +132,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/build" "$work/stage" "$work/pack" "$work/dist" "$work/check" "$work/home"
 export HOME=$work/home
 dist=$work/dist
+[ -z "$sign_key" ] || set_up_signing
+[ -z "$authenticode" ] || [ -f "$authenticode" ] || die "no certificate $authenticode"
 
 # The targets, one line each: NAME DEBIAN-ARCH RPM-ARCH TOOLCHAIN (see the
 # table's own comment); - stands for none.
@@ -151,6 +172,7 @@ done
 step "pack the downloads"
 for_each_download pack
 pack_source
+[ -z "$sign_key" ] || pack_repositories
 
 step "write the SBOM"
 write_sbom
@@ -158,6 +180,7 @@ write_sbom
 step "check each download"
 for_each_download check
 check_sbom
+[ -z "$sign_key" ] || check_repositories
 
 step "try each package as a user would: install, upgrade, run, remove"
 for_each_download try
@@ -170,8 +193,17 @@ write_buildinfo
 check_buildinfo
 
 step "write $out"
+# SHA256SUMS covers every file, the repositories' included; it is signed.
+(cd "$dist" && find . -type f -printf '%P\n' | sort | xargs -d '\n' sha256sum --) > "$work/SHA256SUMS"
+mv "$work/SHA256SUMS" "$dist/"
+if [ -n "$sign_key" ]; then
+    gpg_sign --armor --detach-sign -o "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS"
+    verify_openpgp "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS"
+fi
 mkdir -p "$out"
-cp "$dist"/* "$out/"
-(cd "$out" && sha256sum -- setwalk* > SHA256SUMS && sha256sum -c --quiet SHA256SUMS)
+cp -R "$dist"/. "$out/"
+(cd "$out" && sha256sum -c --quiet SHA256SUMS)
 ls -l "$out"
 for check in "${skipped[@]}"; do echo "skipped: $check"; done
+[ -n "$sign_key" ] || echo "unsigned: no --sign KEY, so neither SHA256SUMS nor the RPMs are signed, and there are no repositories"
+[ -n "$authenticode" ] || echo "unsigned: no --authenticode FILE.p12, so the Windows programs and installers carry no signature"

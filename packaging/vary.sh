@@ -4,9 +4,10 @@
 # Makes the release again as another machine would, and compares it with a
 # first one:
 #
-#   packaging/vary.sh [--skip CHECK]... FIRST OUT
+#   packaging/vary.sh [RELEASE-OPTION VALUE]... FIRST OUT
 #
-# FIRST holds a release of this commit (packaging/release.sh FIRST). The
+# FIRST holds a release of this commit (packaging/release.sh FIRST), made
+# with the same release.sh options (--skip, --sign, --authenticode). The
 # second is made from a new clone of this one into OUT, with what differs
 # from machine to machine varied, as Debian's reproducible-builds tests
 # vary it:
@@ -31,10 +32,10 @@
 # disorderfs and diffoscope.
 set -eEuo pipefail
 trap 'echo "vary.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
-usage() { echo "usage: packaging/vary.sh [--skip CHECK]... FIRST OUT" >&2; exit 2; }
-skips=()
-while [ $# -gt 2 ] && [ "$1" = --skip ]; do
-    skips+=("$1" "$2")
+usage() { echo "usage: packaging/vary.sh [RELEASE-OPTION VALUE]... FIRST OUT" >&2; exit 2; }
+options=()
+while [ $# -gt 2 ] && [[ $1 == --* ]]; do
+    options+=("$1" "$2")
     shift 2
 done
 [ $# -eq 2 ] || usage
@@ -67,7 +68,7 @@ unshare --mount --uts bash -euc '
     TMPDIR=$work/tmpfs TZ=Pacific/Chatham LANG=C.UTF-8 LC_ALL=C.UTF-8 HOME=$work/home \
         CXXFLAGS=-fstack-protector-all LDFLAGS=-Wl,-z,max-page-size=0x10000 DEB_BUILD_OPTIONS=noopt \
         taskset -c 0 "$work/other machine/setwalk/packaging/release.sh" "$@" "$out"
-' vary "$work" "$out" "${skips[@]}"
+' vary "$work" "$out" "${options[@]}"
 
 if diff "$first/SHA256SUMS" "$out/SHA256SUMS"; then
     echo "ok: the release made as on another machine is byte for byte the first"

@@ -64,6 +64,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
     # shellcheck disable=SC2034
     release_around() {
         root=$source packaging=$source/packaging dist=$work/dist skipped=() release_env=()
+        sign_key='' authenticode=''
         # What a check runs under wine is tried by the release itself; where
         # wine cannot start, the cases check the rest.
         skippable=(wine32 wine64)
@@ -74,7 +75,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         mkdir -p "$work/stage" "$work/pack" "$dist" "$work/check" "$work/build"
         local file stage=$work/stage/$1
         for file in common.sh format/tarball.sh format/deb.sh format/rpm.sh format/zip.sh \
-            format/msi.sh format/source.sh sbom/sbom.sh buildinfo.sh; do
+            format/msi.sh format/source.sh sbom/sbom.sh buildinfo.sh sign.sh repositories.sh; do
             # shellcheck source=/dev/null
             . "$packaging/$file"
         done
@@ -126,7 +127,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         fi
     }
     name=${name#packaging.}
-    # shellcheck disable=SC2154 # the release's facts, which read_facts sets
+    # shellcheck disable=SC2154,SC2034 # the release's globals, which read_facts and the cases set
     case $name in
     tarball-fault)
         release_around "${target[0]}" bin/setwalk
@@ -207,6 +208,58 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         pack_zip "${target[@]}"
         stops "a zip whose program imports a third DLL" "setwalk.exe imports more than KERNEL32 and msvcrt" \
             check_zip "${target[@]}" ;;
+    authenticode-fault)
+        needs osslsigncode openssl gpg zip unzip file objdump
+        release_around "${target[0]}" setwalk.exe
+        top=setwalk-$version-${target[0]}
+        "$source/tests/throwaway-keys.sh" "$work/keys" $((SOURCE_DATE_EPOCH - 86400)) > /dev/null
+        authenticode=$work/keys/authenticode.p12
+        authenticode "$work/stage/${target[0]}/bin/setwalk.exe"
+        pack_zip "${target[@]}"
+        passes "a zip with a signed program" check_zip "${target[@]}"
+        # One byte of the program changed after it was signed.
+        printf 'X' | dd of="$work/stage/${target[0]}/bin/setwalk.exe" bs=1 seek=1024 conv=notrunc status=none
+        rm -r "$work/pack/$top" "$dist/$top.zip"
+        pack_zip "${target[@]}"
+        stops "a program changed after it was signed" "the Authenticode signature of setwalk.exe does not verify" \
+            check_zip "${target[@]}" ;;
+    signature-fault)
+        needs gpg gpgv rpmbuild rpmsign rpm2cpio cpio rpmlint apt-ftparchive createrepo_c dpkg-deb
+        release_around "${target[0]}" bin/setwalk
+        sign_key=$("$source/tests/throwaway-keys.sh" "$work/keys" $((SOURCE_DATE_EPOCH - 86400)))
+        export GNUPGHOME=$work/keys/gnupg
+        set_up_signing > /dev/null
+        pack_rpm "${target[@]}"
+        rpm=$dist/setwalk-$version-1.${target[2]}.rpm
+        passes "a signed RPM" verify_rpm "$rpm"
+        # The same RPM signed again, with a key the release does not know.
+        "$source/tests/throwaway-keys.sh" "$work/other" $((SOURCE_DATE_EPOCH - 86400)) > /dev/null
+        cp "$rpm" "$work/release-signed.rpm"
+        GNUPGHOME=$work/other/gnupg sign_key=$(GNUPGHOME=$work/other/gnupg gpg --batch --with-colons \
+            --list-secret-keys | awk -F: '$1 == "fpr" { print $10; exit }') sign_rpm "$rpm"
+        stops "an RPM signed with another key" "is not signed with the release's key" verify_rpm "$rpm"
+        mv "$work/release-signed.rpm" "$rpm"
+        # A repository of this RPM and of a package made here, whose Release
+        # is changed after it was signed.
+        mkdir -p "$work/deb/DEBIAN" "$work/deb/usr/bin"
+        cp "$program" "$work/deb/usr/bin/setwalk"
+        printf 'Package: setwalk\nVersion: %s\nArchitecture: %s\nMaintainer: %s\nDescription: %s\n %s\n' \
+            "$version" "${target[1]}" "$maintainer" "the planted-fault case's package" "Only the index matters." \
+            > "$work/deb/DEBIAN/control"
+        dpkg-deb --root-owner-group --build "$work/deb" "$dist/setwalk_${version}_${target[1]}.deb" > /dev/null
+        pack_repositories
+        passes "signed repositories" check_repositories
+        echo 'X-Planted: a line added after signing' >> "$dist/apt/dists/stable/Release"
+        stops "a Release changed after it was signed" "Release.gpg does not verify" check_repositories
+        # SHA256SUMS changed after it was signed.
+        (cd "$dist" && sha256sum -- *.rpm > SHA256SUMS)
+        gpg_sign --armor --detach-sign -o "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS"
+        passes "a signed SHA256SUMS" verify_openpgp "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS"
+        (cd "$dist" && sha256sum -- *.deb >> SHA256SUMS)
+        stops "a SHA256SUMS changed after it was signed" "SHA256SUMS.asc does not verify" \
+            verify_openpgp "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS"
+        GNUPGHOME=$work/keys/gnupg gpgconf --kill gpg-agent
+        GNUPGHOME=$work/other/gnupg gpgconf --kill gpg-agent ;;
     msi-fault)
         needs wixl msibuild msiinfo msiextract unzip
         release_around "${target[0]}" setwalk.exe

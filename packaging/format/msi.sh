@@ -66,6 +66,7 @@ make_msi() {
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('WriteEnvironmentStrings', 5200)" \
         -s "setwalk $version" "The setwalk authors" "$template" "{$(msi_guid "$upgrade" "package $version")}"
     "$packaging/windows/msi-times.py" "$msi"
+    [ -z "$authenticode" ] || authenticode "$msi"
 }
 
 # pack_msi NAME ARCH RPMARCH TOOLCHAIN: target NAME's installer,
@@ -105,6 +106,7 @@ check_msi() {
     tree=$(unpack "$msi")
     top=${tree#"$work/check/"} top=$work/check/${top%%/*}
     holds_exactly "${msi##*/}" "$top" < <(files_of "$work/stage/$1" folder_place | sed "s|\t|\t${tree#"$top"/}/|")
+    [ -z "$authenticode" ] || verify_authenticode "$msi"
     echo "ok: ${msi##*/}, its tables and files"
 }
 

@@ -63,6 +63,7 @@ make_rpm() {
         --define 'clamp_mtime_to_source_date_epoch 1' --define '_buildhost setwalk' \
         "$top/setwalk.spec" > "$top/log" 2>&1 || { cat "$top/log"; die "rpmbuild failed for $rpmarch"; }
     cp "$top/RPMS/$rpmarch/$rpm" "$4"
+    [ -z "$sign_key" ] || sign_rpm "$4"
 }
 
 # check_rpm NAME ARCH RPMARCH: rpmlint finds nothing that its configuration
@@ -75,6 +76,7 @@ check_rpm() {
     local rpm=$dist/setwalk-$version-1.$3.rpm tree name query
     tree=$(unpack "$rpm")
     holds_exactly "${rpm##*/}" "$tree" < <(files_of "$work/stage/$1" rpm_place)
+    [ -z "$sign_key" ] || verify_rpm "$rpm"
     # rpmlint exits 0 on warnings; a warning is a fault all the same, and
     # so is a run that does not end by saying it checked the one package.
     if ! HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
@@ -111,19 +113,35 @@ rpm_changelog() {
 }
 
 # try_rpm NAME ARCH RPMARCH: the RPM of this machine's architecture is
-# installed into an empty rpm root of its own, run (it must write the
-# report), its notices, licences and man page looked for, upgraded with
-# rpm -U to a later version made for the trial alone, run again and erased,
-# and no file may be left but rpm's own database. Needs root (rpm changes
-# root for the transaction).
+# installed into an empty root of its own, run (it must write the report),
+# its notices, licences and man page looked for, upgraded to a later
+# version made for the trial alone, run again and erased, and no file may
+# be left but the package managers' own records. A signed release's RPM is
+# installed and upgraded with dnf from its repository, both gpg checks on,
+# and dnf must refuse an unsigned RPM; an unsigned release's with rpm.
+# Needs root (rpm changes root for the transaction).
 try_rpm() {
     local rpm=setwalk-$version-1.$3.rpm later top=$work/try-rpm installed upgraded file left
     later=$(later_version)
-    native_trial "$2" "install $rpm in a scratch rpm root, upgrade it to $later, run it, erase it" || return 0
-    make_rpm "$1" "$3" "$later" "$work/check/setwalk-$later-1.$3.rpm"
-    mkdir -p "$top/home"
-    in_root --initdb
-    in_root -i "$dist/$rpm"
+    native_trial "$2" "install $rpm in a scratch root with ${sign_key:+dnf from a signed repository, }rpm, upgrade it to $later, run it, erase it" ||
+        return 0
+    mkdir -p "$top/home" "$top/unsigned"
+    make_rpm "$1" "$3" "$later" "$top/setwalk-$later-1.$3.rpm"
+    if [ -n "$sign_key" ]; then
+        make_rpm_repository "$top/later" "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
+        sign_key='' make_rpm "$1" "$3" "$later" "$top/unsigned/setwalk-$later-1.$3.rpm"
+        make_rpm_repository "$top/unsigned-repository" "$top/unsigned/setwalk-$later-1.$3.rpm"
+        if in_root "$top/unsigned-repository" install setwalk > "$top/refused" 2>&1 ||
+            ! grep -q 'not signed' "$top/refused"; then
+            cat "$top/refused"
+            die "dnf installs an unsigned RPM, or does not say why it refuses it"
+        fi
+        echo "dnf refused the unsigned $rpm: $(grep -m 1 'not signed' "$top/refused")"
+        in_root "$dist/rpm" install setwalk
+    else
+        in_root --initdb
+        in_root -i "$dist/$rpm"
+    fi
     installed=$(in_root -q setwalk)
     expect_report "$report" "$top/root/usr/bin/setwalk"
     echo "installed $installed, which ran and wrote the exact report"
@@ -131,23 +149,39 @@ try_rpm() {
         /usr/share/licenses/setwalk/LGPL-2.1 /usr/share/man/man1/setwalk.1.gz; do
         [ -s "$top/root$file" ] || die "$rpm did not install $file"
     done
-    in_root -U "$work/check/setwalk-$later-1.$3.rpm"
+    if [ -n "$sign_key" ]; then
+        in_root "$top/later" upgrade setwalk
+    else
+        in_root -U "$top/setwalk-$later-1.$3.rpm"
+    fi
     upgraded=$(in_root -q setwalk)
-    [ "$upgraded" != "$installed" ] || die "rpm -U left $installed in place"
-    [ "$(in_root -qa setwalk | wc -l)" -eq 1 ] || die "rpm -U kept $installed beside $upgraded"
+    [ "$upgraded" != "$installed" ] || die "the upgrade left $installed in place"
+    [ "$(in_root -qa setwalk | wc -l)" -eq 1 ] || die "the upgrade kept $installed beside $upgraded"
     expect_report "$report" "$top/root/usr/bin/setwalk"
-    echo "upgraded with rpm -U to $upgraded, which ran and wrote the exact report"
-    in_root -e setwalk
+    echo "upgraded to $upgraded, which ran and wrote the exact report"
+    if [ -n "$sign_key" ]; then in_root "$top/later" remove setwalk; else in_root -e setwalk; fi
     ! in_root -q setwalk > /dev/null || die "setwalk is still installed"
-    left=$(find "$top/root" -path "$top/root/var/lib/rpm" -prune -o ! -type d -print)
+    left=$(cd "$top/root" && find . \( -path ./root/.rpmdb -o -path ./var/lib/rpm -o -path ./var/lib/dnf \
+        -o -path ./var/cache -o -path ./var/log \) -prune -o ! -type d -print)
     [ -z "$left" ] || die "erasing $upgraded left $left behind"
-    echo "erased: no file left but rpm's database"
+    echo "erased: no file left but the package managers' records"
 }
 
-# in_root ARGUMENT...: rpm on try_rpm's scratch root, its database where an
-# RPM system keeps it (Debian's rpm would keep it in the home folder), its
-# HOME in the scratch folder too, without Debian's advice to use alien.
+# in_root ARGUMENT...: rpm on try_rpm's scratch root, without Debian's
+# advice to use alien; or, where the first ARGUMENT is a folder, a dnf
+# repository, dnf from that repository alone, with its setwalk.repo's gpg
+# checks and the release's public key. Both keep their database where dnf
+# does, and their HOME in the scratch folder.
 in_root() {
-    HOME=$work/try-rpm/home rpm --root "$work/try-rpm/root" --dbpath /var/lib/rpm "$@" \
-        2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true)
+    local top=$work/try-rpm
+    if [ -d "${1:-}" ]; then
+        sed -e "s|^baseurl=.*|baseurl=file://$1|" -e "s|^gpgkey=.*|gpgkey=file://$dist/$keyring.asc|" \
+            "$dist/rpm/$project.repo" > "$top/home/$project.repo"
+        shift
+        HOME=/root dnf --assumeyes --quiet --noplugins --installroot "$top/root" --releasever 1 \
+            --setopt=reposdir="$top/home" --setopt=cachedir=/var/cache/dnf --setopt=install_weak_deps=0 \
+            --refresh "$@"
+    else
+        HOME=/root rpm --root "$top/root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true)
+    fi
 }

@@ -25,6 +25,7 @@ check_zip() {
     tree=$(unpack "$dist/$top.zip")
     holds_exactly "$top.zip" "$tree" < <(files_of "$work/stage/$1" folder_place)
     expect_binary "$tree/setwalk.exe" "$kind"
+    [ -z "$authenticode" ] || verify_authenticode "$tree/setwalk.exe"
     holds "$tree/THIRD-PARTY-NOTICES.txt" "ZPL-2.1" "the mingw-w64 project" \
         "Lucent Technologies" "David M. Gay"
     [ "$(objdump -p "$tree/setwalk.exe" | sed -n 's/^\tDLL Name: //p' | sort | paste -sd' ')" = \

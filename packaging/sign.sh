@@ -1,0 +1,85 @@
+# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# The release's signatures: OpenPGP ones with the maintainer's key
+# (--sign KEY, from the caller's GnuPG home), Authenticode ones with the
+# maintainer's certificate (--authenticode FILE.p12). Each is dated by
+# SOURCE_DATE_EPOCH, or by the key's creation where the key is newer (a
+# signature older than its key does not verify), so that a release signed
+# twice with one key is the same bytes. And their checks, made as a user
+# makes them: with the public key, or the certificate's CA, alone.
+
+# The public key as the release ships it: armoured for people and rpm,
+# binary for apt's Signed-By.
+keyring=setwalk-archive-keyring
+
+# set_up_signing: $sign_time, the time every OpenPGP signature gets, and
+# the public key in $dist; says which key signs.
+set_up_signing() {
+    local created
+    created=$(gpg --batch --with-colons --list-secret-keys -- "$sign_key" 2> /dev/null |
+        awk -F: '$1 == "sec" || ($1 == "ssb" && $12 ~ /s/) { print $6 }' | sort -n | tail -n 1)
+    [ -n "$created" ] || die "no secret key $sign_key in ${GNUPGHOME:-the GnuPG home}"
+    sign_time=$((created > SOURCE_DATE_EPOCH ? created : SOURCE_DATE_EPOCH))
+    gpg --batch --armor --export -- "$sign_key" > "$dist/$keyring.asc"
+    gpg --batch --export -- "$sign_key" > "$dist/$keyring.gpg"
+    echo "signing with $(gpg --batch --with-colons --fingerprint -- "$sign_key" | awk -F: '$1 == "fpr" { print $10; exit }'), at $(date -u -d "@$sign_time")"
+}
+
+# gpg_sign ARGUMENT...: gpg, signing with the key at $sign_time, SHA-512.
+gpg_sign() {
+    gpg --batch --no-tty --local-user "$sign_key" --faked-system-time "$sign_time!" --digest-algo SHA512 \
+        "$@" 2> >(grep -v 'running with faked system time' >&2 || true)
+}
+
+# sign_rpm RPM: RPM signed in place, as rpm signs packages.
+sign_rpm() {
+    HOME=$work/home rpmsign --addsign --define '__gpg /usr/bin/gpg' --define "_gpg_name $sign_key" \
+        --define '_gpg_digest_algo sha512' \
+        --define "_gpg_sign_cmd_extra_args --batch --no-tty --faked-system-time $sign_time!" "$1" \
+        > "$work/check/rpmsign" 2>&1 || { cat "$work/check/rpmsign"; die "rpmsign failed for ${1##*/}"; }
+}
+
+# authenticode FILE: FILE, a Windows program or installer, signed in place
+# with the certificate, at SOURCE_DATE_EPOCH and without a timestamp server.
+authenticode() {
+    osslsigncode sign -pkcs12 "$authenticode" -pass "${SETWALK_AUTHENTICODE_PASSWORD:-}" -h sha256 \
+        -n setwalk -i https://example.org/setwalk -time "$SOURCE_DATE_EPOCH" -in "$1" -out "$1.signed" \
+        > "$work/check/osslsigncode" 2>&1 || { cat "$work/check/osslsigncode"; die "osslsigncode cannot sign ${1##*/}"; }
+    mv "$1.signed" "$1"
+}
+
+# verify_openpgp SIGNATURE [FILE]: gpgv, given the release's public key
+# alone, says that SIGNATURE (of FILE, if detached) is good.
+verify_openpgp() {
+    local home
+    home=$(mktemp -d "$work/check/gpgv.XXXX")
+    gpgv --homedir "$home" --keyring "$dist/$keyring.gpg" "$@" > "$home/said" 2>&1 ||
+        { cat "$home/said"; die "${1##*/} does not verify with $keyring.gpg"; }
+}
+
+# verify_rpm RPM: rpm -K, with the release's public key alone imported
+# into a scratch database, says that RPM's digests and signatures are OK.
+verify_rpm() {
+    local db
+    db=$(mktemp -d "$work/check/rpmdb.XXXX")
+    HOME=$db rpm --dbpath "$db" --import "$dist/$keyring.asc"
+    if ! HOME=$db rpm --dbpath "$db" -K "$1" > "$db/said" 2>&1 || ! grep -q ': digests signatures OK$' "$db/said"; then
+        cat "$db/said"
+        die "${1##*/} is not signed with the release's key"
+    fi
+}
+
+# verify_authenticode FILE: osslsigncode, given the certificate's CA
+# alone, says that FILE's signature verifies.
+verify_authenticode() {
+    local ca=$work/check/authenticode-ca.pem
+    # The CAs that the certificate file carries, and the system's.
+    if [ ! -s "$ca" ]; then
+        openssl pkcs12 -in "$authenticode" -passin "pass:${SETWALK_AUTHENTICODE_PASSWORD:-}" \
+            -cacerts -nokeys -out "$ca" 2> /dev/null || die "cannot read ${authenticode##*/}"
+        [ ! -f /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >> "$ca"
+    fi
+    osslsigncode verify -CAfile "$ca" -in "$1" > "$work/check/osslsigncode" 2>&1 ||
+        { cat "$work/check/osslsigncode"; die "the Authenticode signature of ${1##*/} does not verify"; }
+}
