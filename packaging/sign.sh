@@ -23,7 +23,7 @@ set_up_signing() {
     sign_time=$((created > SOURCE_DATE_EPOCH ? created : SOURCE_DATE_EPOCH))
     gpg --batch --armor --export -- "$sign_key" > "$dist/$keyring.asc"
     gpg --batch --export -- "$sign_key" > "$dist/$keyring.gpg"
-    echo "signing with $(gpg --batch --with-colons --fingerprint -- "$sign_key" | awk -F: '$1 == "fpr" { print $10; exit }'), at $(date -u -d "@$sign_time")"
+    echo "signing with $(gpg --batch --with-colons --fingerprint -- "$sign_key" 2> /dev/null | awk -F: '$1 == "fpr" { print $10; exit }'), at $(date -u -d "@$sign_time")"
 }
 
 # gpg_sign ARGUMENT...: gpg, signing with the key at $sign_time, SHA-512.
