@@ -6,7 +6,9 @@
 #   packaging/debian/pristine.sh VARIANT FOLDER
 #
 # Makes a Debian system of this machine's release with mmdebstrap's
-# VARIANT, from the archive this machine uses, and copies FOLDER into it as
+# VARIANT, from the Debian archive this machine uses (its sources whose
+# Release says Debian; another's, or one that cannot be read, would fail
+# mmdebstrap), and copies FOLDER into it as
 # /tmp/try. There, as root, it runs FOLDER/setup if there is one (whatever
 # the trial fetches from the archive), then FOLDER/try. The system is
 # thrown away. The archive has bad hours (a mirror mid-sync): when it fails
@@ -17,12 +19,13 @@ trap 'echo "pristine.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ER
 [ $# -eq 2 ] || { echo "usage: pristine.sh VARIANT FOLDER" >&2; exit 2; }
 variant=$1 folder=$(realpath "$2")
 . /etc/os-release
-sources=()
-for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-    [ ! -s "$file" ] || sources+=("$file")
-done
 marks=$(mktemp -d)
 trap 'rm -rf "$marks"' EXIT
+apt-cache policy | awk -v arch="$(dpkg --print-architecture)" '
+    $2 ~ /^[a-z]+:\/\// && $4 == arch { split($3, where, "/"); source = $2 " " where[1] " " where[2]; next }
+    source != "" && /^ *release .*o=Debian,/ { print "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] " source }
+    { source = "" }' | sort -u > "$marks/sources.list"
+[ -s "$marks/sources.list" ] || { echo "pristine.sh: apt knows no source of Debian's for $(dpkg --print-architecture)" >&2; exit 1; }
 
 for try in 1 2; do
     rm -f "$marks/set-up"
@@ -33,7 +36,7 @@ for try in 1 2; do
         --customize-hook='[ ! -e "$1/tmp/try/setup" ] || chroot "$1" /tmp/try/setup' \
         --customize-hook="touch $marks/set-up" \
         --customize-hook='chroot "$1" /tmp/try/try' \
-        "$VERSION_CODENAME" /dev/null "${sources[@]}" < /dev/null && exit 0
+        "$VERSION_CODENAME" /dev/null "$marks/sources.list" < /dev/null && exit 0
     [ ! -e "$marks/set-up" ] || exit 1
     [ "$try" = 1 ] || { echo "pristine.sh: the archive failed the system twice" >&2; exit 1; }
     echo "pristine.sh: the archive failed the system or its setup; once more in 60 s" >&2
