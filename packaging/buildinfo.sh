@@ -12,6 +12,9 @@
 # Python modules among them.
 buildinfo_tools=(cmake git tar gzip xz zip dpkg-deb dpkg-shlibdeps rpmbuild wixl msibuild python3)
 buildinfo_modules=(olefile)
+# Those that write a signed release's signatures and repositories.
+buildinfo_signing=(gpg rpmsign apt-ftparchive createrepo_c)
+buildinfo_authenticode=(osslsigncode)
 
 # owning_package FILE: the Debian package that installed FILE, as
 # PACKAGE:ARCH; dpkg may know a program of /usr/bin by its /bin path.
@@ -44,7 +47,8 @@ write_buildinfo() {
         for build in "$work"/build/*/; do
             toolchain_files "$build"
         done | sort -u | while read -r file; do owning_package "$file"; done
-        for tool in "${buildinfo_tools[@]}"; do
+        for tool in "${buildinfo_tools[@]}" ${sign_key:+"${buildinfo_signing[@]}"} \
+            ${authenticode:+"${buildinfo_authenticode[@]}"}; do
             owning_package "$(realpath "$(command -v "$tool")")"
         done
         for tool in "${buildinfo_modules[@]}"; do
