@@ -289,6 +289,12 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         rm "$tree/src/main.cpp"
         stops "a source without src/main.cpp" "setwalk-$version.tar.gz lacks src/main.cpp" \
             holds_tracked_files "$tree"
+        # The glibc source, where glibc-source is the linked glibc's.
+        if [ "$(dpkg-query -W -f='${Version}' glibc-source 2> /dev/null)" = "$glibc" ]; then
+            pack_glibc_source
+            passes "the glibc source" check_glibc_source
+            rm -r "$work/pack/glibc-$glibc" "$work/check/glibc-source"
+        fi
         # A glibc source of another version than the one the programs carry.
         mkdir -p "$work/pack/glibc-$glibc/debian"
         echo 'glibc (2.0-1) unstable; urgency=medium' > "$work/pack/glibc-$glibc/debian/changelog"

@@ -74,7 +74,7 @@ check_glibc_source() {
     field "$download" "Debian version" "$(sed -n '1s/^glibc (\([^)]*\)).*/\1/p' "$tree/glibc-$glibc/debian/changelog")" \
         "$linked"
     upstream=glibc-${linked%%-*}
-    [ "$(tar -tJf "$tree/glibc-$glibc/$upstream.tar.xz" 2> /dev/null | head -n 1)" = "$upstream/" ] ||
+    [[ $(tar -tJf "$tree/glibc-$glibc/$upstream.tar.xz" 2> /dev/null | head -n 1) == "$upstream/"* ]] ||
         die "$download has no upstream tarball $upstream.tar.xz"
     echo "ok: $download, the source of glibc $linked, which the programs carry"
 }
