@@ -107,7 +107,7 @@ check_msi() {
     top=${tree#"$work/check/"} top=$work/check/${top%%/*}
     holds_exactly "${msi##*/}" "$top" < <(files_of "$work/stage/$1" folder_place | sed "s|\t|\t${tree#"$top"/}/|")
     [ -z "$authenticode" ] || verify_authenticode "$msi"
-    echo "ok: ${msi##*/}, its tables and files"
+    echo "ok: ${msi##*/}, its tables and files${authenticode:+, signed}"
 }
 
 # try_msi NAME ARCH RPMARCH TOOLCHAIN: where wine runs the target's

@@ -74,13 +74,13 @@ make_rpm() {
 # notices and the LGPL's text beside it.
 check_rpm() {
     local rpm=$dist/setwalk-$version-1.$3.rpm tree name query
-    tree=$(unpack "$rpm")
-    holds_exactly "${rpm##*/}" "$tree" < <(files_of "$work/stage/$1" rpm_place)
     if [ -n "$sign_key" ]; then
         verify_rpm "$rpm"
-        # rpmlint, too, checks the signature, by the key in its rpm database.
+        # rpm (rpmlint's, too) checks the signature, by the key in its database.
         HOME=$work/check rpm --import "$dist/$keyring.asc"
     fi
+    tree=$(unpack "$rpm")
+    holds_exactly "${rpm##*/}" "$tree" < <(files_of "$work/stage/$1" rpm_place)
     # rpmlint exits 0 on warnings; a warning is a fault all the same, and
     # so is a run that does not end by saying it checked the one package.
     if ! HOME=$work/check rpmlint -c "$packaging/rpm/rpmlint.toml" "$rpm" > "$work/check/rpmlint" 2>&1 ||
@@ -92,14 +92,14 @@ check_rpm() {
     for query in Name:"$project" Version:"$version" Arch:"$3" License:"$(licences "$work/stage/$1.records")"; do
         name=${query%%:*}
         field "${rpm##*/}" "$name" \
-            "$(HOME=$work/check rpm --dbpath "$work/check/rpmdb" -qp --qf "%{$name}" "$rpm")" "${query#*:}"
+            "$(HOME=$work/check rpm -qp --qf "%{$name}" "$rpm")" "${query#*:}"
     done
     expect_processor "$tree/usr/bin/setwalk" "$2"
     expect_binary "$tree/usr/bin/setwalk" 'statically linked'
     expect_report "$report" on_target "$1" "$tree/usr/bin/setwalk"
     holds "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"
     same_file /usr/share/common-licenses/LGPL-2.1 "$tree/usr/share/licenses/setwalk/LGPL-2.1"
-    echo "ok: ${rpm##*/}, rpmlint clean, with the notices"
+    echo "ok: ${rpm##*/}, rpmlint clean, with the notices${sign_key:+, signed}"
 }
 
 # rpm_changelog NEWS: NEWS.md in the form of an RPM changelog, newest first.
@@ -127,7 +127,7 @@ rpm_changelog() {
 try_rpm() {
     local rpm=setwalk-$version-1.$3.rpm later top=$work/try-rpm installed upgraded file left
     later=$(later_version)
-    native_trial "$2" "install $rpm in a scratch root with ${sign_key:+dnf from a signed repository, }rpm, upgrade it to $later, run it, erase it" ||
+    native_trial "$2" "install $rpm in a scratch root with $([ -n "$sign_key" ] && echo dnf from its repository || echo rpm), upgrade it to $later, run it, erase it" ||
         return 0
     mkdir -p "$top/home" "$top/unsigned"
     make_rpm "$1" "$3" "$later" "$top/setwalk-$later-1.$3.rpm"
@@ -140,7 +140,7 @@ try_rpm() {
             cat "$top/refused"
             die "dnf installs an unsigned RPM, or does not say why it refuses it"
         fi
-        echo "dnf refused the unsigned $rpm: $(grep -m 1 'not signed' "$top/refused")"
+        echo "dnf refused an unsigned RPM: $(grep -m 1 'not signed' "$top/refused")"
         in_root "$dist/rpm" install setwalk
     else
         in_root --initdb
@@ -184,7 +184,7 @@ in_root() {
         shift
         HOME=/root dnf --assumeyes --quiet --noplugins --installroot "$top/root" --releasever 1 \
             --setopt=reposdir="$top/home" --setopt=cachedir=/var/cache/dnf --setopt=install_weak_deps=0 \
-            --refresh "$@"
+            --refresh "$@" > "$top/dnf.log" 2>&1 || { cat "$top/dnf.log"; return 1; }
     else
         HOME=/root rpm --root "$top/root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true)
     fi

@@ -30,7 +30,7 @@ check_zip() {
         "Lucent Technologies" "David M. Gay"
     [ "$(objdump -p "$tree/setwalk.exe" | sed -n 's/^\tDLL Name: //p' | sort | paste -sd' ')" = \
         "KERNEL32.dll msvcrt.dll" ] || die "setwalk.exe imports more than KERNEL32 and msvcrt"
-    echo "ok: $top.zip, its notices, setwalk.exe's imports"
+    echo "ok: $top.zip, its notices, setwalk.exe's imports${authenticode:+ and signature}"
     wine_runs "$1" "$4" "running $top.zip's setwalk.exe" || return 0
     alone=$(mktemp -d "$work/check/alone.XXXX")
     cp "$tree/setwalk.exe" "$alone/"
