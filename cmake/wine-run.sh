@@ -11,8 +11,11 @@
 #
 # ARCH is win32 for a 32-bit program or win64 for a 64-bit one. Each is
 # started by the loader and server of its own width, never by Debian's
-# `wine`, which takes whichever is installed: the 32-bit loader is a 32-bit
-# x86 program, which some kernels cannot start, and it comes with wine32.
+# `wine`, which takes whichever is installed. win64 takes this machine's
+# wine64. win32 takes the wine32 of setwalk's own root (wine32-root.sh
+# beside this, which --prepare makes where it is missing), since this
+# machine's wine32:i386 cannot always be installed; its loader is a 32-bit
+# x86 program, which some kernels cannot start.
 #
 # A WINEPREFIX of the user's is used as it is (it must be a 64-bit one for
 # win64): nothing is written into it but what wine itself writes, and one
@@ -29,14 +32,14 @@
 # cases, so that none of them sees those messages.
 set -eu
 tmp=${TMPDIR:-/tmp}
+root=$(cd "$(dirname "$0")" && pwd)/wine32-root.sh
+# in_root: what runs wine's own programs: the root for win32.
 case ${1:-} in
 win32)
-    loader=/usr/lib/wine/wine server=/usr/lib/wine/wineserver32
-    install="dpkg --add-architecture i386, apt-get update, apt-get install wine32:i386"
+    loader=/usr/lib/wine/wine server=/usr/lib/wine/wineserver32 in_root=("$root" run)
     own=${SETWALK_WINEPREFIX:-$tmp/setwalk-wine-$(id -u)} ;;
 win64)
-    loader=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver64
-    install="apt-get install wine64"
+    loader=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver64 in_root=()
     own=${SETWALK_WINEPREFIX64:-$tmp/setwalk-wine64-$(id -u)} ;;
 *)
     echo "usage: wine-run.sh win32|win64 PROGRAM ARGUMENT... | --version | --prepare" >&2
@@ -47,16 +50,33 @@ arch=$1
 shift
 # Say plainly when the loader is missing or cannot start, rather than fail
 # each case.
-if [ ! -e "$loader" ]; then
-    echo "wine-run.sh: ${install##* } is not installed, so there is no $loader (as root: $install)" >&2
+if [ "$arch" = win32 ] && [[ ${1:-} == --* ]]; then
+    why=$("$root" can) || { echo "wine-run.sh: setwalk's root for 32-bit wine cannot be had: $why" >&2; exit 126; }
+    [ "$1" != --prepare ] || "$root" make
+    state=$("$root" state)
+    if [ "$state" = missing ] || [ "$state" = incomplete ]; then
+        said="setwalk's root for 32-bit wine in $("$root" where) is $state (wine-run.sh win32 --prepare makes it)"
+        # --version says so and succeeds, since the suite's first case makes it.
+        [ "$1" = --version ] || { echo "wine-run.sh: $said" >&2; exit 126; }
+        echo "no wine yet: $said"
+        exit 0
+    fi
+elif [ "$arch" = win64 ] && [ ! -e "$loader" ]; then
+    echo "wine-run.sh: wine64 is not installed, so there is no $loader (as root: apt-get install wine64)" >&2
     exit 126
 fi
-if ! "$loader" --version > /dev/null 2>&1; then
+if ! "${in_root[@]}" "$loader" --version > /dev/null 2>&1; then
+    # A root that is not made says so, and stops here.
+    [ "$arch" = win64 ] || "$root" run true
     echo "wine-run.sh: $loader cannot start here; does this kernel run $([ "$arch" = win32 ] &&
         echo 32-bit x86 || echo x86_64) programs?" >&2
     exit 126
 fi
-[ "${1:-}" != --version ] || exec "$loader" --version
+if [ "${1:-}" = --version ]; then
+    "${in_root[@]}" "$loader" --version
+    [ "$arch" = win64 ] || echo "from setwalk's root for 32-bit wine in $("$root" where) ($state)"
+    exit 0
+fi
 # Wine's own messages off, but for those of its memory set-up, which are
 # how wine says that it could not start a program at all.
 export WINEDEBUG=${WINEDEBUG:--all,err+virtual}
@@ -77,7 +97,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
         (
             flock 9
             if [ ! -e "$WINEPREFIX/.setwalk-ready" ]; then
-                WINEARCH=$arch "$loader" wineboot -i < /dev/null > /dev/null 2>&1
+                WINEARCH=$arch "${in_root[@]}" "$loader" wineboot -i < /dev/null > /dev/null 2>&1
                 touch "$WINEPREFIX/.setwalk-ready"
             fi
         ) 9> "$WINEPREFIX.lock"
@@ -92,19 +112,20 @@ if [ "${1:-}" = --prepare ]; then
     # A prefix of the user's that is not there yet is made by wine, as at
     # its first start; the server below needs its folder.
     [ -e "$WINEPREFIX/system.reg" ] ||
-        "$loader" wineboot -i < /dev/null > "$said" 2>&1 || cannot "make the prefix"
+        "${in_root[@]}" "$loader" wineboot -i < /dev/null > "$said" 2>&1 || cannot "make the prefix"
     # One server for the whole suite, kept 60 s after its last client: a
     # server that quits between two cases, as wine's does when idle, resets
     # the connection of a program that starts just as it goes. One left by
     # an earlier suite serves this one too; any other is let go first.
     if ! suite_server_running; then
-        "$server" -w
-        "$server" -p60 < /dev/null > "$said" 2>&1 || suite_server_running || cannot "start the wine server"
+        "${in_root[@]}" "$server" -w
+        "${in_root[@]}" "$server" -p60 < /dev/null > "$said" 2>&1 || suite_server_running ||
+            cannot "start the wine server"
     fi
     # Wine brings the prefix up to date by itself, at the first start after
     # its version or the prefix changed; a start that finds nothing to do
     # is quick.
-    "$loader" cmd /c exit < /dev/null > "$said" 2>&1 || cannot "start a program"
+    "${in_root[@]}" "$loader" cmd /c exit < /dev/null > "$said" 2>&1 || cannot "start a program"
     exit 0
 fi
 # Debian's wine comes without wine's preloader, which reserves the low
@@ -113,4 +134,4 @@ fi
 # covers the page of the shared user data, and wine exits with status 1
 # without starting the program: about one start in 3000. Without address
 # randomisation the heap starts right after the loader, clear of it.
-exec setarch "$(uname -m)" -R "$loader" "$@"
+exec "${in_root[@]}" setarch "$(uname -m)" -R "$loader" "$@"

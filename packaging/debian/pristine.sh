@@ -6,14 +6,13 @@
 #   packaging/debian/pristine.sh VARIANT FOLDER
 #
 # Makes a Debian system of this machine's release with mmdebstrap's
-# VARIANT, from the Debian archive this machine uses (its sources whose
-# Release says Debian; another's, or one that cannot be read, would fail
-# mmdebstrap), and copies FOLDER into it as
-# /tmp/try. There, as root, it runs FOLDER/setup if there is one (whatever
-# the trial fetches from the archive), then FOLDER/try. The system is
-# thrown away. The archive has bad hours (a mirror mid-sync): when it fails
-# the system or its setup, the system is made once more after a pause; a
-# trial that fails is not tried again. Needs root.
+# VARIANT, from the Debian archive this machine uses (see sources.sh), and
+# copies FOLDER into it as /tmp/try. There, as root, it runs FOLDER/setup if
+# there is one (whatever the trial fetches from the archive), then
+# FOLDER/try. The system is thrown away. The archive has bad hours (a
+# mirror mid-sync): when it fails the system or its setup, the system is
+# made once more after a pause; a trial that fails is not tried again.
+# Needs root.
 set -eEuo pipefail
 trap 'echo "pristine.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 2 ] || { echo "usage: pristine.sh VARIANT FOLDER" >&2; exit 2; }
@@ -21,11 +20,7 @@ variant=$1 folder=$(realpath "$2")
 . /etc/os-release
 marks=$(mktemp -d)
 trap 'rm -rf "$marks"' EXIT
-apt-cache policy | awk -v arch="$(dpkg --print-architecture)" '
-    $2 ~ /^[a-z]+:\/\// && $4 == arch { split($3, where, "/"); source = $2 " " where[1] " " where[2]; next }
-    source != "" && /^ *release .*o=Debian,/ { print "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] " source }
-    { source = "" }' | sort -u > "$marks/sources.list"
-[ -s "$marks/sources.list" ] || { echo "pristine.sh: apt knows no source of Debian's for $(dpkg --print-architecture)" >&2; exit 1; }
+"$(dirname "$0")/sources.sh" > "$marks/sources.list"
 
 for try in 1 2; do
     rm -f "$marks/set-up"

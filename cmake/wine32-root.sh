@@ -1,0 +1,213 @@
+#!/bin/bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# A Debian root of setwalk's own, in which 32-bit Windows programs run
+# under wine whatever this machine has installed:
+#
+#   wine32-root.sh make            makes it, or makes it anew when it is
+#                                  incomplete or its wine is not the archive's
+#   wine32-root.sh run COMMAND...  runs COMMAND in it
+#   wine32-root.sh state           says made, stale, incomplete, missing or
+#                                  foreign (a folder it did not make)
+#   wine32-root.sh where           says where it is
+#   wine32-root.sh can             says why it cannot be made or entered
+#                                  here (status 1), or nothing
+#   wine32-root.sh remove          removes it
+#
+# The host's own wine32:i386 cannot always be installed: its i386
+# dependencies must be the very versions of the amd64 ones installed, and
+# the archive's i386 indexes now and then lag amd64's. The root holds
+# Debian's amd64 with i386 beside it, both from the main suite alone, whose
+# indexes agree; the updates and security suites are left out, since it
+# runs only setwalk's own programs, offline. It holds wine32 and wine64 of
+# one version: a 32-bit program needs wine32, and one installed into a
+# 64-bit prefix, as the installer's trial does, both.
+#
+# It is made by mmdebstrap in a namespace of its own, as root or as a user
+# (then with the subordinate ids of /etc/subuid), so that nothing it mounts
+# is seen here; once per machine, under a lock since cases run side by side;
+# into a folder beside it, which takes its place only when complete. It is
+# kept in SETWALK_WINE32_ROOT, else in setwalk/wine32-root of the cache
+# folder (XDG_CACHE_HOME, or ~/.cache): about 1.7 GB. A folder there that
+# it did not make is left alone.
+#
+# COMMAND runs under bubblewrap, in a mount namespace that ends with it:
+# nothing is mounted on this machine, and the root is read-only. The root
+# gives the system; the folders that a program, its cases and wine work in
+# are this machine's, at the same paths: the working folder, the temporary
+# folder, HOME, WINEPREFIX's, and the folder of each ARGUMENT that names a
+# file outside the system's folders.
+set -eEuo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# Without HOME (a case that empties the environment), the home folder is
+# the user's own.
+home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+root=${SETWALK_WINE32_ROOT:-${XDG_CACHE_HOME:-$home/.cache}/setwalk/wine32-root}
+# The file that marks the root complete, holding its wine's version; and
+# the one that marks a root still being made (in ROOT.new) as setwalk's.
+made=$root/.setwalk-wine making=$root.new/.setwalk-making
+. /etc/os-release
+say() { echo "wine32-root.sh: $*" >&2; }
+
+# archive_wine: the version of wine in the archive's main suite, as this
+# machine's apt lists know it; nothing where they do not.
+archive_wine() {
+    apt-cache madison wine64 2> /dev/null |
+        awk -F' *[|] *' -v suite=" $VERSION_CODENAME/main " '$3 ~ suite { print $2; exit }'
+}
+
+# foreign: where the root should be, or be made, is a folder that this
+# script did not make.
+foreign() {
+    [ ! -e "$made" ] && { [ -e "$root" ] || { [ -e "$root.new" ] && [ ! -e "$making" ]; }; }
+}
+
+state() {
+    local archive
+    if [ -e "$made" ]; then
+        archive=$(archive_wine)
+        if [ -n "$archive" ] && [ "$archive" != "$(cat "$made")" ]; then
+            echo stale
+        else
+            echo made
+        fi
+    elif foreign; then
+        echo foreign
+    elif [ -e "$root.new" ]; then
+        echo incomplete
+    else
+        echo missing
+    fi
+}
+
+# cannot: why the root cannot be made (where it is not made yet) or
+# entered here, on one line; nothing where it can.
+cannot() {
+    local user
+    command -v bwrap > /dev/null ||
+        { echo "bubblewrap is not installed (as root: apt-get install bubblewrap)"; return; }
+    bwrap --ro-bind / / true 2> /dev/null ||
+        { echo "bubblewrap cannot make a namespace here: $(bwrap --ro-bind / / true 2>&1 | head -n 1)"; return; }
+    [ ! -e "$made" ] || return 0
+    ! foreign || { echo "$root or $root.new is a folder that setwalk did not make (set SETWALK_WINE32_ROOT)"; return; }
+    command -v mmdebstrap > /dev/null ||
+        { echo "mmdebstrap is not installed (as root: apt-get install mmdebstrap)"; return; }
+    user=$(id -un)
+    if [ "$(id -u)" != 0 ] && ! { command -v newuidmap > /dev/null &&
+        grep -q "^$user:" /etc/subuid 2> /dev/null && grep -q "^$user:" /etc/subgid 2> /dev/null; }; then
+        echo "mmdebstrap needs subordinate ids for $user (as root: apt-get install uidmap;" \
+            "usermod --add-subuids 100000-165535 --add-subgids 100000-165535 $user)"
+        return
+    fi
+    { "$here/../packaging/debian/sources.sh" "$VERSION_CODENAME" > /dev/null; } 2>&1 || true
+}
+
+# remove_tree FOLDER MARK: FOLDER and all in it, folders without write
+# permission too, where the file MARK in it says that it is setwalk's root.
+# No mount is ever made inside a root.
+remove_tree() {
+    [ -e "$1" ] || return 0
+    [ -e "$1/$2" ] || { say "$1 is not setwalk's root (it has no $2), so it is left alone"; exit 1; }
+    chmod -R u+w "$1"
+    rm -rf "$1"
+}
+
+make_root() {
+    local started=$SECONDS new=$root.new version try
+    mkdir -p "$(dirname "$root")"
+    exec 9> "$root.lock"
+    flock 9
+    case $(state) in
+    made) return 0 ;;
+    stale) say "the root's wine $(cat "$made") is not the archive's $(archive_wine): making it anew" ;;
+    esac
+    why=$(cannot)
+    [ -z "$why" ] || { say "cannot make the root: $why"; exit 1; }
+    "$here/../packaging/debian/sources.sh" "$VERSION_CODENAME" > "$root.list"
+    say "making setwalk's root for 32-bit wine in $root (about 1.7 GB, once)"
+    # The archive has bad hours (a mirror mid-sync): a failed make is tried
+    # once more after a pause.
+    for try in 1 2; do
+        remove_tree "$new" .setwalk-making
+        mkdir "$new"
+        touch "$making"
+        # --mode=unshare: as root too, so that mmdebstrap's mounts stay in
+        # its own namespace and go with it, however it ends.
+        mmdebstrap --mode=unshare --variant=apt --architectures=amd64,i386 \
+            --include=wine32:i386,wine64 --skip=output/dev "$VERSION_CODENAME" - "$root.list" \
+            < /dev/null 2> "$root.log" | tar -x -C "$new" 2>> "$root.log" && break
+        say "mmdebstrap could not make the root: $(grep -e '^E:' -e '^W:' -e '^Err:' "$root.log" | paste -sd' ')"
+        [ "$try" = 1 ] || { remove_tree "$new" .setwalk-making; exit 1; }
+        say "once more in 30 s"
+        sleep 30
+    done
+    version=$(dpkg-query --admindir="$new/var/lib/dpkg" -W -f='${Version}' wine64)
+    [ "$version" = "$(dpkg-query --admindir="$new/var/lib/dpkg" -W -f='${Version}' wine32:i386)" ] ||
+        { say "the root's wine32 and wine64 differ"; exit 1; }
+    rm "$making"
+    echo "$version" > "$new/.setwalk-wine"
+    # The complete root takes the place of the old one only now.
+    [ ! -e "$root" ] || mv "$root" "$root.old"
+    mv "$new" "$root"
+    remove_tree "$root.old" .setwalk-wine
+    rm -f "$root.list" "$root.log"
+    say "made the root, with wine $version, in $((SECONDS - started)) s"
+}
+
+# bind FOLDER: FOLDER of this machine's, at the same path in the root, where
+# it exists and is not one of the system's folders, which are the root's.
+binds=()
+bind() {
+    case $1 in
+    '' | / | /usr | /usr/* | /etc | /etc/* | /bin | /bin/* | /sbin | /sbin/* | /lib* | /boot* | /proc* | /sys* | /dev* | /run* ) return ;;
+    /var | /var/*) [[ $1 == /var/tmp* ]] || return 0 ;;
+    esac
+    [ -d "$1" ] && binds+=(--bind "$1" "$1")
+    return 0
+}
+
+run() {
+    local entry name system=() argument prefix
+    [ -e "$made" ] || { say "setwalk's root for 32-bit wine is not made yet in $root ($0 make makes it)"; exit 126; }
+    for entry in "$root"/*; do
+        name=${entry##*/}
+        if [ -L "$entry" ]; then
+            system+=(--symlink "$(readlink "$entry")" "/$name")
+        else
+            case $name in
+            proc | dev | sys | tmp | run) ;;
+            *) system+=(--ro-bind "$entry" "/$name") ;;
+            esac
+        fi
+    done
+    bind /tmp
+    bind "${TMPDIR:-}"
+    bind "$PWD"
+    bind "$home"
+    # A prefix that is not there yet is made in its folder.
+    prefix=${WINEPREFIX:-}
+    while [ -n "$prefix" ] && [ ! -d "$prefix" ]; do prefix=$(dirname "$prefix"); done
+    bind "$prefix"
+    for argument; do
+        [[ $argument != /* ]] || [ ! -e "$argument" ] || bind "$(dirname "$argument")"
+    done
+    exec bwrap "${system[@]}" --proc /proc --dev /dev --ro-bind /sys /sys --tmpfs /run \
+        "${binds[@]}" --chdir "$PWD" --die-with-parent -- "$@"
+}
+
+case ${1:-} in
+make) make_root ;;
+run) shift; [ $# -gt 0 ] || exec "$0"; run "$@" ;;
+state) state ;;
+where) echo "$root" ;;
+can) why=$(cannot); [ -z "$why" ] || { echo "$why"; exit 1; } ;;
+remove)
+    exec 9> "$root.lock"
+    flock 9
+    remove_tree "$root.new" .setwalk-making
+    remove_tree "$root" .setwalk-wine
+    rm -f "$root.lock" ;;
+*)
+    echo "usage: wine32-root.sh make | run COMMAND... | state | where | can | remove" >&2
+    exit 2 ;;
+esac
