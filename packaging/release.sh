@@ -17,14 +17,18 @@ trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND
 # every machine, which the buildinfo records; where the caller's are kept
 # (the time the bytes are dated by, the GnuPG home that holds the signing
 # key, the certificate's password, and the folders for scratch work,
-# sysroots and wine prefixes); and none else of the caller's, whose compiler
-# flags, DEB_BUILD_OPTIONS or git configuration would reach the bytes. Its
-# HOME is an empty folder of its own.
+# sysroots, wine prefixes and the root for 32-bit wine); and none else of
+# the caller's, whose compiler flags, DEB_BUILD_OPTIONS or git configuration
+# would reach the bytes. Its HOME is an empty folder of its own.
 release_env=(LC_ALL=C TZ=UTC PATH=/usr/sbin:/usr/bin:/sbin:/bin GIT_CONFIG_NOSYSTEM=1)
 if [ -z "${SETWALK_RELEASE_ENV:-}" ]; then
     GNUPGHOME=${GNUPGHOME:-${HOME:-/nonexistent}/.gnupg}
+    # The root for 32-bit wine is found by the caller's HOME, not the
+    # release's own.
+    # shellcheck disable=SC2034 # kept below, by its name
+    SETWALK_WINE32_ROOT=$("$(dirname "$0")/../cmake/wine32-root.sh" where)
     for kept in SOURCE_DATE_EPOCH GNUPGHOME SETWALK_AUTHENTICODE_PASSWORD TMPDIR SETWALK_SYSROOTS \
-        SETWALK_WINEPREFIX SETWALK_WINEPREFIX64; do
+        SETWALK_WINEPREFIX SETWALK_WINEPREFIX64 SETWALK_WINE32_ROOT; do
         [ -z "${!kept:-}" ] || release_env+=("$kept=${!kept}")
     done
     exec env -i SETWALK_RELEASE_ENV=1 "${release_env[@]}" bash "$0" "$@"

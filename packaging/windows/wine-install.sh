@@ -15,16 +15,19 @@
 # uninstall must leave no file, no entry, and PATH as it was before.
 #
 # The prefix is a 64-bit one, as most Windows machines are: a 64-bit
-# package is tried with wine's 64-bit loader alone; a 32-bit one goes to
+# package is tried with this machine's wine64 alone; a 32-bit one goes to
 # Program Files (x86) and the registry's 32-bit view, and its setwalk.exe
-# needs 32-bit wine.
+# needs 32-bit wine, so it is tried with the wine64 and wine32 of setwalk's
+# root (cmake/wine32-root.sh, made here if it is not yet).
 set -eEuo pipefail
 trap 'echo "wine-install.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 3 ] || { echo "usage: wine-install.sh MSI LATER-MSI REPORT" >&2; exit 2; }
 msi=$(realpath "$1") later=$(realpath "$2") report=$(realpath "$3")
+wine32_root=$(cd "$(dirname "$0")/../../cmake" && pwd)/wine32-root.sh
+# in_root: what runs wine's own programs, where the package needs the root.
 case $(msiinfo suminfo "$msi" | sed -n 's/^Template: //p') in
-'x64;1033') folder='Program Files' view=64 ;;
-'Intel;1033') folder='Program Files (x86)' view=32 ;;
+'x64;1033') folder='Program Files' view=64 in_root=() ;;
+'Intel;1033') folder='Program Files (x86)' view=32 in_root=("$wine32_root" run) ;;
 *) echo "wine-install.sh: $msi is for no processor this script knows" >&2; exit 2 ;;
 esac
 
@@ -32,12 +35,13 @@ work=$(mktemp -d)
 mkdir "$work/empty"
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
 export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
-trap '"$WINESERVER" -k 2> /dev/null || true; rm -rf "$work"' EXIT
+trap '"${in_root[@]}" "$WINESERVER" -k 2> /dev/null || true; rm -rf "$work"' EXIT
+[ ${#in_root[@]} -eq 0 ] || "$wine32_root" make
 fail() { echo "wine-install.sh: ${msi##*/}: $*" >&2; exit 1; }
 # on_windows PROGRAM ARGUMENT...: PROGRAM run by wine, its output without CR.
-on_windows() { "$WINELOADER" "$@" < /dev/null 2> /dev/null | tr -d '\r'; }
+on_windows() { "${in_root[@]}" "$WINELOADER" "$@" < /dev/null 2> /dev/null | tr -d '\r'; }
 # msiexec OPTION MSI: msiexec's status for MSI, quiet.
-msiexec() { "$WINELOADER" msiexec "$1" "$(on_windows winepath -w "$2")" /qn < /dev/null > /dev/null 2>&1; }
+msiexec() { "${in_root[@]}" "$WINELOADER" msiexec "$1" "$(on_windows winepath -w "$2")" /qn < /dev/null > /dev/null 2>&1; }
 version() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p'; }
 
 system_path() {
@@ -67,13 +71,13 @@ installed() {
     [ "$(entries)" = "setwalk"$'\t'"$1"$'\t'"The setwalk authors" ] ||
         fail "installed apps do not list setwalk $1 once: $(entries)"
     [ "$(times_on_path)" -eq 1 ] || fail "the system PATH holds the folder $(times_on_path) times: $(system_path)"
-    (cd "$work/empty" && "$WINELOADER" cmd /c setwalk < /dev/null > "$work/out" 2> /dev/null) ||
+    (cd "$work/empty" && "${in_root[@]}" "$WINELOADER" cmd /c setwalk < /dev/null > "$work/out" 2> /dev/null) ||
         fail "cmd /c setwalk failed"
     cmp -s "$report" "$work/out" || fail "cmd /c setwalk wrote a wrong report"
     echo "installed setwalk $1: once in installed apps and on PATH, run by a new cmd from an empty folder"
 }
 
-"$WINELOADER" wineboot -i < /dev/null > /dev/null 2>&1
+"${in_root[@]}" "$WINELOADER" wineboot -i < /dev/null > /dev/null 2>&1
 before=$(system_path)
 msiexec /i "$msi" || fail "msiexec /i failed"
 [ -f "$WINEPREFIX/drive_c/$folder/setwalk/setwalk.exe" ] || fail "setwalk.exe is not in C:\\$folder\\setwalk"
