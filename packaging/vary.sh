@@ -25,6 +25,8 @@
 #                      another HOME, whose git configuration would change
 #                      the source download if git read it
 #
+# The root for 32-bit wine is the caller's, found before HOME changes.
+#
 # reprotest, Debian's tool for this, varies most of these too, but it can
 # put neither a space in the build path nor the work folder on a tmpfs.
 # The two SHA256SUMS must be equal; where they are not, diffoscope shows
@@ -46,6 +48,9 @@ for tool in disorderfs diffoscope unshare taskset; do
     command -v "$tool" > /dev/null || { echo "vary.sh: $tool is not installed" >&2; exit 1; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "vary.sh: needs root, for its namespaces" >&2; exit 1; }
+
+SETWALK_WINE32_ROOT=$("$root/cmake/wine32-root.sh" where)
+export SETWALK_WINE32_ROOT
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
