@@ -118,6 +118,7 @@ try_msi() {
     local msi=$dist/setwalk-$version-$1.msi later
     wine_runs "$1" "$4" "installing ${msi##*/} under wine" || return 0
     later=$(later_version)
+    step "install ${msi##*/} under $(on_target "$1" --version | paste -sd' '), upgrade it to $later, uninstall it"
     make_msi "$1" "$4" "$later" "$work/check/setwalk-$later-$1.msi"
     "$packaging/windows/wine-install.sh" "$msi" "$work/check/setwalk-$later-$1.msi" "$report_crlf" ||
         die "${msi##*/} does not install, upgrade and uninstall cleanly under wine"
