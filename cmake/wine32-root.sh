@@ -32,11 +32,12 @@
 # it did not make is left alone.
 #
 # COMMAND runs under bubblewrap, in a mount namespace that ends with it:
-# nothing is mounted on this machine, and the root is read-only. The root
-# gives the system; the folders that a program, its cases and wine work in
-# are this machine's, at the same paths: the working folder, the temporary
-# folder, HOME, WINEPREFIX's, and the folder of each ARGUMENT that names a
-# file outside the system's folders.
+# nothing is mounted on this machine. The root gives the system, read-only
+# (/usr, /etc, /var); the folders that a program, its cases and wine work
+# in are this machine's, at the same paths: the working folder, the
+# temporary folder, HOME, WINEPREFIX's, and the folder of each ARGUMENT
+# that names a file. Any of them may be anywhere but in the system's
+# folders.
 set -eEuo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # Without HOME (a case that empties the environment), the home folder is
@@ -155,11 +156,12 @@ make_root() {
 }
 
 # bind FOLDER: FOLDER of this machine's, at the same path in the root, where
-# it exists and is not one of the system's folders, which are the root's.
+# it exists and is not in the root's system folders (the root's /var/tmp
+# excepted).
 binds=()
 bind() {
     case $1 in
-    '' | / | /usr | /usr/* | /etc | /etc/* | /bin | /bin/* | /sbin | /sbin/* | /lib* | /boot* | /proc* | /sys* | /dev* | /run* ) return ;;
+    '' | / | /usr | /usr/* | /etc | /etc/* | /bin* | /sbin* | /lib* | /proc* | /sys* | /dev* | /run*) return ;;
     /var | /var/*) [[ $1 == /var/tmp* ]] || return 0 ;;
     esac
     [ -d "$1" ] && binds+=(--bind "$1" "$1")
@@ -167,19 +169,14 @@ bind() {
 }
 
 run() {
-    local entry name system=() argument prefix
+    local entry system=() argument prefix
     [ -e "$made" ] || { say "setwalk's root for 32-bit wine is not made yet in $root ($0 make makes it)"; exit 126; }
+    # The system is the root's /usr, /etc and /var, and its links to them
+    # (/bin, /lib, ...); the rest of / is empty, for this machine's folders.
     for entry in "$root"/*; do
-        name=${entry##*/}
-        if [ -L "$entry" ]; then
-            system+=(--symlink "$(readlink "$entry")" "/$name")
-        else
-            case $name in
-            proc | dev | sys | tmp | run) ;;
-            *) system+=(--ro-bind "$entry" "/$name") ;;
-            esac
-        fi
+        [ ! -L "$entry" ] || system+=(--symlink "$(readlink "$entry")" "/${entry##*/}")
     done
+    system+=(--ro-bind "$root/usr" /usr --ro-bind "$root/etc" /etc --ro-bind "$root/var" /var)
     bind /tmp
     bind "${TMPDIR:-}"
     bind "$PWD"

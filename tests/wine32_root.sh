@@ -19,6 +19,8 @@ fail() { echo "FAIL: $*"; failed=1; }
 mounts() { sort /proc/mounts; }
 
 mounts > "$work/mounts-before"
+# The case's own working folder, the build's, wherever it is.
+[ "$("$script" run /bin/pwd 2>&1)" = "$PWD" ] || fail "the working folder $PWD is not there in the root"
 cd "$work" || exit 1
 # shellcheck disable=SC2016 # expanded in the root
 WINEPREFIX=$work/not/yet/prefix "$script" run /bin/sh -c \
@@ -30,10 +32,12 @@ WINEPREFIX=$work/not/yet/prefix "$script" run /bin/sh -c \
 
 # Killed while it runs, as ctest kills a case that runs out of time.
 "$script" run /bin/sh -c 'touch started; exec sleep 4321' &
+run=$!
+disown "$run"
 for _ in $(seq 100); do [ -e started ] && break; sleep 0.1; done
 [ -e started ] || fail "a command in the root did not start"
-kill -KILL $!
-wait $! 2> /dev/null
+kill -KILL "$run"
+for _ in $(seq 50); do kill -0 "$run" 2> /dev/null || break; sleep 0.1; done
 for _ in $(seq 50); do pgrep -f 'sleep 4321' > /dev/null || break; sleep 0.1; done
 ! pgrep -f 'sleep 4321' > /dev/null || fail "a command outlived the killed run that started it"
 mounts | diff "$work/mounts-before" - || fail "a mount outlived the runs in the root"
