@@ -177,6 +177,9 @@ run() {
         [ ! -L "$entry" ] || system+=(--symlink "$(readlink "$entry")" "/${entry##*/}")
     done
     system+=(--ro-bind "$root/usr" /usr --ro-bind "$root/etc" /etc --ro-bind "$root/var" /var)
+    # Its users are this machine's: wine finds its user's home folder by
+    # them where HOME is not set.
+    system+=(--ro-bind /etc/passwd /etc/passwd --ro-bind /etc/group /etc/group)
     bind /tmp
     bind "${TMPDIR:-}"
     bind "$PWD"
