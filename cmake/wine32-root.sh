@@ -148,6 +148,7 @@ make_root() {
     rm "$making"
     echo "$version" > "$new/.setwalk-wine"
     # The complete root takes the place of the old one only now.
+    remove_tree "$root.old" .setwalk-wine
     [ ! -e "$root" ] || mv "$root" "$root.old"
     mv "$new" "$root"
     remove_tree "$root.old" .setwalk-wine
