@@ -33,17 +33,15 @@
 #
 # COMMAND runs under bubblewrap, in a mount namespace that ends with it:
 # nothing is mounted on this machine. The root gives the system, read-only
-# (/usr, /etc, /var); the folders that a program, its cases and wine work
-# in are this machine's, at the same paths: the working folder, the
-# temporary folder, HOME, WINEPREFIX's, and the folder of each ARGUMENT
-# that names a file. Any of them may be anywhere but in the system's
-# folders.
+# (/usr, /etc, /var); every other folder is this machine's, at its own path
+# (/home, /tmp, /var/tmp, ...), so that a program, its cases and wine work
+# where they would without the root. A folder in the system's (under
+# /var/lib, say) is not reached.
 set -eEuo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # Without HOME (a case that empties the environment), the home folder is
 # the user's own.
-home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
-root=${SETWALK_WINE32_ROOT:-${XDG_CACHE_HOME:-$home/.cache}/setwalk/wine32-root}
+root=${SETWALK_WINE32_ROOT:-${XDG_CACHE_HOME:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache}/setwalk/wine32-root}
 # The file that marks the root complete, holding its wine's version; and
 # the one that marks a root still being made (in ROOT.new) as setwalk's.
 made=$root/.setwalk-wine making=$root.new/.setwalk-making
@@ -156,24 +154,11 @@ make_root() {
     say "made the root, with wine $version, in $((SECONDS - started)) s"
 }
 
-# bind FOLDER: FOLDER of this machine's, at the same path in the root, where
-# it exists and is not in the root's system folders (the root's /var/tmp
-# excepted).
-binds=()
-bind() {
-    case $1 in
-    '' | / | /usr | /usr/* | /etc | /etc/* | /bin* | /sbin* | /lib* | /proc* | /sys* | /dev* | /run*) return ;;
-    /var | /var/*) [[ $1 == /var/tmp* ]] || return 0 ;;
-    esac
-    [ -d "$1" ] && binds+=(--bind "$1" "$1")
-    return 0
-}
-
 run() {
-    local entry system=() argument prefix
+    local entry system=() own=()
     [ -e "$made" ] || { say "setwalk's root for 32-bit wine is not made yet in $root ($0 make makes it)"; exit 126; }
     # The system is the root's /usr, /etc and /var, and its links to them
-    # (/bin, /lib, ...); the rest of / is empty, for this machine's folders.
+    # (/bin, /lib, ...).
     for entry in "$root"/*; do
         [ ! -L "$entry" ] || system+=(--symlink "$(readlink "$entry")" "/${entry##*/}")
     done
@@ -181,19 +166,16 @@ run() {
     # Its users are this machine's: wine finds its user's home folder by
     # them where HOME is not set.
     system+=(--ro-bind /etc/passwd /etc/passwd --ro-bind /etc/group /etc/group)
-    bind /tmp
-    bind "${TMPDIR:-}"
-    bind "$PWD"
-    bind "$home"
-    # A prefix that is not there yet is made in its folder.
-    prefix=${WINEPREFIX:-}
-    while [ -n "$prefix" ] && [ ! -d "$prefix" ]; do prefix=$(dirname "$prefix"); done
-    bind "$prefix"
-    for argument; do
-        [[ $argument != /* ]] || [ ! -e "$argument" ] || bind "$(dirname "$argument")"
+    # Every other folder is this machine's, for every command alike: the
+    # wine server that one case starts serves the programs of the next.
+    for entry in /* /var/tmp; do
+        case $entry in
+        /usr | /etc | /var | /bin | /sbin | /lib* | /boot | /proc | /sys | /dev | /run) ;;
+        *) [ ! -d "$entry" ] || [ ! -x "$entry" ] || own+=(--bind "$entry" "$entry") ;;
+        esac
     done
     exec bwrap "${system[@]}" --proc /proc --dev /dev --ro-bind /sys /sys --tmpfs /run \
-        "${binds[@]}" --chdir "$PWD" --die-with-parent -- "$@"
+        "${own[@]}" --chdir "$PWD" --die-with-parent -- "$@"
 }
 
 case ${1:-} in

@@ -6,7 +6,8 @@
 #   wine32_root.sh SOURCE-DIR
 #
 # A command in the root finds the folders it works in at their paths here,
-# a WINEPREFIX not made yet among them, and cannot change the root; no
+# a WINEPREFIX not made yet among them and those made after it started,
+# and cannot change the root; no
 # mount outlives it, even when it is killed; and a root whose making was cut
 # short is made anew, and a folder that setwalk did not make is never
 # removed.
@@ -29,6 +30,20 @@ WINEPREFIX=$work/not/yet/prefix "$script" run /bin/sh -c \
 [ "$(cat "$work/not/yet/prefix/file" 2> /dev/null)" = in ] || fail "WINEPREFIX is not the same folder in the root"
 [ "$(cat "$work/file" 2> /dev/null)" = here ] || fail "the working folder is not the same in the root"
 [ ! -e "$("$script" where)/usr/file" ] || fail "a command changed the root"
+
+# A command that runs on, as the wine server does for the cases after the
+# one that started it, finds the folders that they work in, made later
+# and elsewhere: here, in the case's own working folder.
+later=$OLDPWD/wine32-root-later.$$
+mkdir a
+# shellcheck disable=SC2016 # expanded in the root
+(cd a && "$script" run /bin/sh -c 'touch up; for _ in $(seq 100); do [ -e "$1" ] && exec cat "$1"; sleep 0.1; done' \
+    later "$later/file" > "$work/found" 2>&1) &
+for _ in $(seq 100); do [ -e a/up ] && break; sleep 0.1; done
+mkdir "$later" && echo found > "$later/file"
+wait $!
+rm -r "$later"
+[ "$(cat "$work/found")" = found ] || fail "a command in the root did not find a folder made after it started"
 
 # Killed while it runs, as ctest kills a case that runs out of time.
 "$script" run /bin/sh -c 'touch started; exec sleep 4321' &
