@@ -43,7 +43,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 # the user's own.
 root=${SETWALK_WINE32_ROOT:-${XDG_CACHE_HOME:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache}/setwalk/wine32-root}
 # The file that marks the root complete, holding its wine's version; and
-# the one that marks a root still being made (in ROOT.new) as setwalk's.
+# the one that marks a root still being made (in ROOT.new) as setwalk's,
+# holding the temporary folder of the mmdebstrap that makes it.
 made=$root/.setwalk-wine making=$root.new/.setwalk-making
 . /etc/os-release
 say() { echo "wine32-root.sh: $*" >&2; }
@@ -101,18 +102,27 @@ cannot() {
     { "$here/../packaging/debian/sources.sh" "$VERSION_CODENAME" > /dev/null; } 2>&1 || true
 }
 
+# remove_scratch FOLDER: mmdebstrap's temporary folder FOLDER, where a
+# user's mmdebstrap leaves files of its subordinate ids when it is killed.
+remove_scratch() {
+    [[ ${1##*/} == tmp.* ]] && [ -d "$1" ] || return 0
+    if [ "$(id -u)" = 0 ]; then rm -rf "$1"; else mmdebstrap --unshare-helper rm -rf "$1"; fi
+}
+
 # remove_tree FOLDER MARK: FOLDER and all in it, folders without write
-# permission too, where the file MARK in it says that it is setwalk's root.
-# No mount is ever made inside a root.
+# permission too, where the file MARK in it says that it is setwalk's root;
+# for a root being made, with mmdebstrap's temporary folder. No mount is
+# ever made inside either.
 remove_tree() {
     [ -e "$1" ] || return 0
     [ -e "$1/$2" ] || { say "$1 is not setwalk's root (it has no $2), so it is left alone"; exit 1; }
+    [ "$2" != .setwalk-making ] || remove_scratch "$(cat "$1/$2")"
     chmod -R u+w "$1"
     rm -rf "$1"
 }
 
 make_root() {
-    local started=$SECONDS new=$root.new version try
+    local started=$SECONDS new=$root.new version try scratch
     mkdir -p "$(dirname "$root")"
     exec 9> "$root.lock"
     flock 9
@@ -129,10 +139,14 @@ make_root() {
     for try in 1 2; do
         remove_tree "$new" .setwalk-making
         mkdir "$new"
-        touch "$making"
+        # mmdebstrap's own temporary folder, which it removes unless it is
+        # killed, is named in the mark, so that the next make removes it.
+        scratch=$(mktemp -d)
+        chmod 755 "$scratch"
+        echo "$scratch" > "$making"
         # --mode=unshare: as root too, so that mmdebstrap's mounts stay in
         # its own namespace and go with it, however it ends.
-        mmdebstrap --mode=unshare --variant=apt --architectures=amd64,i386 \
+        TMPDIR=$scratch mmdebstrap --mode=unshare --variant=apt --architectures=amd64,i386 \
             --include=wine32:i386,wine64 --skip=output/dev "$VERSION_CODENAME" - "$root.list" \
             < /dev/null 2> "$root.log" | tar -x -C "$new" 2>> "$root.log" && break
         say "mmdebstrap could not make the root: $(grep -e '^E:' -e '^W:' -e '^Err:' "$root.log" | paste -sd' ')"
@@ -143,6 +157,7 @@ make_root() {
     version=$(dpkg-query --admindir="$new/var/lib/dpkg" -W -f='${Version}' wine64)
     [ "$version" = "$(dpkg-query --admindir="$new/var/lib/dpkg" -W -f='${Version}' wine32:i386)" ] ||
         { say "the root's wine32 and wine64 differ"; exit 1; }
+    remove_scratch "$scratch"
     rm "$making"
     echo "$version" > "$new/.setwalk-wine"
     # The complete root takes the place of the old one only now.
