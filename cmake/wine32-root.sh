@@ -103,10 +103,12 @@ cannot() {
 }
 
 # remove_scratch FOLDER: mmdebstrap's temporary folder FOLDER, where a
-# user's mmdebstrap leaves files of its subordinate ids when it is killed.
+# user's mmdebstrap leaves files of its subordinate ids when it is killed:
+# those go in its namespace, the user's own after.
 remove_scratch() {
     [[ ${1##*/} == tmp.* ]] && [ -d "$1" ] || return 0
-    if [ "$(id -u)" = 0 ]; then rm -rf "$1"; else mmdebstrap --unshare-helper rm -rf "$1"; fi
+    [ "$(id -u)" = 0 ] || mmdebstrap --unshare-helper rm -rf "$1" 2> /dev/null || true
+    rm -rf "$1"
 }
 
 # remove_tree FOLDER MARK: FOLDER and all in it, folders without write
@@ -142,7 +144,8 @@ make_root() {
         # mmdebstrap's own temporary folder, which it removes unless it is
         # killed, is named in the mark, so that the next make removes it.
         scratch=$(mktemp -d)
-        chmod 755 "$scratch"
+        # Open to all, as /tmp is: mmdebstrap's namespace writes in it.
+        chmod 1777 "$scratch"
         echo "$scratch" > "$making"
         # --mode=unshare: as root too, so that mmdebstrap's mounts stay in
         # its own namespace and go with it, however it ends.
