@@ -7,10 +7,9 @@
 #
 # A command in the root finds the folders it works in at their paths here,
 # a WINEPREFIX not made yet among them and those made after it started,
-# and cannot change the root; no
-# mount outlives it, even when it is killed; and a root whose making was cut
-# short is made anew, and a folder that setwalk did not make is never
-# removed.
+# and cannot change the root; no mount outlives it, even when it is killed;
+# a root whose making was cut short is made anew, and a folder that setwalk
+# did not make is never removed.
 set -u
 script=$1/cmake/wine32-root.sh
 work=$(mktemp -d)
