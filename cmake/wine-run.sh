@@ -110,9 +110,11 @@ if [ "${1:-}" = --prepare ]; then
     # what wine said.
     cannot() { echo "wine-run.sh: could not $1 in $WINEPREFIX:"; cat "$said"; exit 1; } >&2
     # A prefix of the user's that is not there yet is made by wine, as at
-    # its first start; the server below needs its folder.
+    # its first start, of ARCH's width (wine would make a 64-bit one where
+    # wine64 is installed too, as it is in the root); the server below
+    # needs its folder.
     [ -e "$WINEPREFIX/system.reg" ] ||
-        "${in_root[@]}" "$loader" wineboot -i < /dev/null > "$said" 2>&1 || cannot "make the prefix"
+        WINEARCH=$arch "${in_root[@]}" "$loader" wineboot -i < /dev/null > "$said" 2>&1 || cannot "make the prefix"
     # One server for the whole suite, kept 60 s after its last client: a
     # server that quits between two cases, as wine's does when idle, resets
     # the connection of a program that starts just as it goes. One left by
