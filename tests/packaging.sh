@@ -279,7 +279,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         packaging=$work/packaging pack_msi "${target[@]}"
         stops "an installer with a file outside its folder" "holds other/README.md," check_msi "${target[@]}" ;;
     source-fault)
-        needs git
+        needs git xz
         git -C "$source" rev-parse -q --verify HEAD > /dev/null ||
             { echo "skipped: the source is no git checkout"; exit 77; }
         release_around "${target[0]}" bin/setwalk
