@@ -119,8 +119,11 @@ done < <(missing_needs)
 [ -z "$(git -C "$root" status --porcelain)" ] ||
     die "the work tree has changes; a release is made from a clean clone"
 [ ! -e "$out" ] || [ -z "$(ls -A "$out")" ] || die "$out is not empty"
-# The native build is the linux-x86_64 download.
+# The native build is the linux-x86_64 download, and every package the
+# release reads its facts from (the SBOM's, the buildinfo's) is Debian 12's.
 [ "$(uname -sm)" = "Linux x86_64" ] || die "a release is made on Linux on x86_64"
+os=$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")
+[ "$os" = debian-12 ] || die "a release is made on Debian 12, and this is $os (/etc/os-release)"
 
 read_facts
 [ "$(sed -n 's/^## \([^ ]*\) .*/\1/p' "$root/NEWS.md" | head -n 1)" = "$version" ] ||

@@ -195,6 +195,8 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         top=setwalk-$version-${target[0]}
         pack_zip "${target[@]}"
         passes "a zip" check_zip "${target[@]}"
+        stops "a zip of a toolchain it does not know" "windows-arm64 is a toolchain whose Windows programs" \
+            check_zip "${target[@]:0:3}" windows-arm64
         # rezip: the zip made again of its folder, as it is now.
         rezip() { rm "$dist/$top.zip" && (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@); }
         rm "$work/pack/$top/LICENSE"

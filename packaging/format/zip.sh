@@ -21,6 +21,7 @@ check_zip() {
     case $4 in
     windows-x86) kind='PE32 executable (console) Intel 80386' ;;
     windows-x64) kind='PE32+ executable (console) x86-64' ;;
+    *) die "$4 is a toolchain whose Windows programs check_zip does not know" ;;
     esac
     tree=$(unpack "$dist/$top.zip")
     holds_exactly "$top.zip" "$tree" < <(files_of "$work/stage/$1" folder_place)
