@@ -70,16 +70,52 @@ verify_rpm() {
     fi
 }
 
-# verify_authenticode FILE: osslsigncode, given the certificate's CA
-# alone, says that FILE's signature verifies.
+# verify_authenticode FILE: FILE is intact (the digest its signature holds
+# is the file's own) and its signature is made with the release's
+# certificate, whatever issued that; the certificate file may hold its
+# chain or not, and may sign itself. Whether the chain reaches a CA that
+# this machine trusts (the file's CAs and the system's) is said once, not
+# required: Windows judges that by its own roots.
 verify_authenticode() {
-    local ca=$work/check/authenticode-ca.pem
-    # The CAs that the certificate file carries, and the system's.
-    if [ ! -s "$ca" ]; then
+    local check=$work/check/authenticode chain content offset header length
+    if [ ! -d "$check" ]; then
+        mkdir "$check"
         openssl pkcs12 -in "$authenticode" -passin "pass:${SETWALK_AUTHENTICODE_PASSWORD:-}" \
-            -cacerts -nokeys -out "$ca" 2> /dev/null || die "cannot read ${authenticode##*/}"
-        [ ! -f /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >> "$ca"
+            -clcerts -nokeys -out "$check/certificate.pem" 2> /dev/null || die "cannot read ${authenticode##*/}"
+        openssl pkcs12 -in "$authenticode" -passin "pass:${SETWALK_AUTHENTICODE_PASSWORD:-}" \
+            -cacerts -nokeys -out "$check/ca.pem" 2> /dev/null
+        [ ! -f /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >> "$check/ca.pem"
     fi
-    osslsigncode verify -CAfile "$ca" -in "$1" > "$work/check/osslsigncode" 2>&1 ||
-        { cat "$work/check/osslsigncode"; die "the Authenticode signature of ${1##*/} does not verify"; }
+    osslsigncode verify -CAfile "$check/ca.pem" -in "$1" > "$check/said" 2>&1 && chain=0 || chain=$?
+    # Intact: the digest the signature holds is the one osslsigncode
+    # calculates of the file.
+    awk -F ': *' '/^Current message digest/ { c = $2 } /^Calculated message digest/ { d = $2 }
+        END { exit !(c != "" && c == d) }' "$check/said" ||
+        { cat "$check/said"; die "${1##*/} is not the file its Authenticode signature was made for"; }
+    # Made with the certificate: the signature over the signed content
+    # (SpcIndirectDataContent, whose digest Authenticode takes without its
+    # tag and length) verifies with that certificate alone.
+    osslsigncode extract-signature -in "$1" -out "$check/signature.der" > /dev/null 2>&1 ||
+        die "cannot read the Authenticode signature of ${1##*/}"
+    read -r offset header length < <(openssl asn1parse -inform DER -in "$check/signature.der" | awk '
+        /:1\.3\.6\.1\.4\.1\.311\.2\.1\.4$/ { found = 1; next }
+        found && ++n == 2 { match($0, /^ *[0-9]+/); o = substr($0, RSTART, RLENGTH)
+            match($0, /hl= *[0-9]+/); h = substr($0, RSTART + 3, RLENGTH - 3)
+            match($0, / l= *[0-9]+/); l = substr($0, RSTART + 3, RLENGTH - 3)
+            print o + 0, h + 0, l + 0; exit }')
+    content=$check/content
+    tail -c +$((offset + header + 1)) "$check/signature.der" | head -c "$length" > "$content"
+    openssl smime -verify -binary -inform DER -in "$check/signature.der" -content "$content" \
+        -nointern -certfile "$check/certificate.pem" -CAfile "$check/certificate.pem" \
+        -partial_chain -purpose any -out /dev/null > "$check/smime" 2>&1 ||
+        { cat "$check/smime"; die "the Authenticode signature of ${1##*/} is not made with ${authenticode##*/}"; }
+    rm "$check/signature.der" "$content"
+    [ ! -e "$check/chain-said" ] || return 0
+    touch "$check/chain-said"
+    if [ "$chain" -eq 0 ]; then
+        echo "the certificate's chain reaches a CA that this machine trusts"
+    else
+        echo "the certificate's chain does not reach a CA that this machine trusts" \
+            "($(grep -m 1 -o 'Error: .*' "$check/said" || echo "osslsigncode verify: status $chain")); Windows judges it by its own roots"
+    fi
 }
