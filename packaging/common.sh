@@ -73,14 +73,15 @@ on_target() {
 }
 
 # package_files STAGE: for each row of packaging/contents, the file in
-# STAGE, its place in the tree and its name in one folder.
+# STAGE, its place in the tree and its name in one folder, separated by
+# tabs (a path may hold a space).
 package_files() {
     local path flat condition file
     while read -r path flat condition; do
         file=$1/$path
         [ -e "$file" ] || file=$file.exe
         if [ -e "$file" ]; then
-            printf '%s %s %s\n' "$file" "${file#"$1"/}" "$flat"
+            printf '%s\t%s\t%s\n' "$file" "${file#"$1"/}" "$flat"
         elif [ "$condition" != "if linked" ]; then
             die "${1##*/} lacks $path"
         fi
@@ -97,7 +98,7 @@ package_files() {
 # nothing for a file the format leaves out.
 files_of() {
     local from path flat place
-    while read -r from path flat; do
+    while IFS=$'\t' read -r from path flat; do
         place=$("$2" "$path" "$flat")
         [ -z "$place" ] || printf '%s\t%s\n' "$from" "$place"
     done < <(package_files "$1")
@@ -280,10 +281,30 @@ same_file() { cmp -s "$1" "$2" || die "${2#"$work"/} is not ${1##*/}"; }
 later_version() { awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$version"; }
 
 # native_trial ARCH WHAT: a package of the Debian architecture ARCH is
-# tried here, as WHAT, where it is this machine's and the release runs as
-# root (see unable); else the status is 1.
+# tried here, as WHAT, where it is this machine's and the release can have
+# a root of its own: as root, or in a user namespace (see unable); else
+# the status is 1.
 native_trial() {
     [ "$1" = "$(dpkg --print-architecture)" ] || return 1
     step "$2"
-    [ "$(id -u)" -eq 0 ] || { unable root "$2" "that needs root"; return 1; }
+    [ "$(id -u)" -eq 0 ] || unshare -r true 2> /dev/null ||
+        { unable root "$2" "that needs root or a user namespace, and unshare -r fails here"; return 1; }
+}
+
+# other_key FOLDER: a signing key of no one's, made once, in the GnuPG home
+# FOLDER/gnupg, and its public half in FOLDER/key.asc, for a trial to see a
+# signature by another key refused.
+other_key() {
+    [ ! -e "$1/key.asc" ] || return 0
+    mkdir -p "$1" && mkdir -m 700 "$1/gnupg"
+    GNUPGHOME=$1/gnupg gpg --batch --quiet --pinentry-mode loopback --passphrase '' \
+        --quick-generate-key 'Someone else' ed25519 sign 1d
+    GNUPGHOME=$1/gnupg gpg --batch --armor --export > "$1/key.asc"
+    GNUPGHOME=$1/gnupg gpgconf --kill gpg-agent
+}
+
+# as_root COMMAND...: COMMAND as root, where the release runs as root, or
+# as root of a user namespace of its own, where it does not.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else unshare -r "$@"; fi
 }

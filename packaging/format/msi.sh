@@ -38,7 +38,7 @@ make_msi() {
     local files=$work/msi/$1-$3 components='' component feature='' flat id
     read -r upgrade arch folder win64 template <<< "$(msi_target "$2")"
     lay_out_folder "$work/stage/$name" "$files"
-    while read -r _ _ flat; do
+    while IFS=$'\t' read -r _ _ flat; do
         [ "$flat" != - ] || continue
         id=${flat//-/_}
         printf -v component '%10s<Component Id="%s" Guid="%s" Win64="%s">\n%12s%s\n%10s</Component>\n' \
