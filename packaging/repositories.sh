@@ -6,11 +6,15 @@
 # apt-ftparchive, and rpm/, a dnf repository of the RPMs made by
 # createrepo_c, each with its index signed by the release's key (see
 # sign.sh) and a ready source file for users, setwalk.sources and
-# setwalk.repo, which name the repository at $repository_url.
+# setwalk.repo, which name the repository at $repository_url and the
+# public key where the README has the user install it, after checking its
+# fingerprint: never a key fetched from beside the downloads.
 
 # Where the maintainer serves the release's files: the repositories at
 # apt/ and rpm/ below it, the public key beside them.
 repository_url=https://setwalk.example.org
+# Where a user of dnf installs the public key, as the README says.
+rpm_keyring=/etc/pki/rpm-gpg/RPM-GPG-KEY-setwalk
 
 # make_apt_repository REPO DEB...: the apt repository REPO of the packages
 # DEB..., suite stable, component main, its Release signed inline
@@ -54,7 +58,7 @@ make_rpm_repository() {
     createrepo_c --quiet --no-database --revision "$SOURCE_DATE_EPOCH" --set-timestamp-to-revision "$repo" > /dev/null
     gpg_sign --armor --detach-sign -o "$repo/repodata/repomd.xml.asc" "$repo/repodata/repomd.xml"
     printf '[%s]\nname=%s\nbaseurl=%s\nenabled=1\ngpgcheck=1\nrepo_gpgcheck=1\ngpgkey=%s\n' \
-        "$project" "$project" "$repository_url/rpm" "$repository_url/$keyring.asc" > "$repo/$project.repo"
+        "$project" "$project" "$repository_url/rpm" "file://$rpm_keyring" > "$repo/$project.repo"
     settle "$repo"
 }
 

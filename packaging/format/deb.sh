@@ -182,30 +182,28 @@ debian_changelog() {
     printf '\n -- %s  %s\n' "$maintainer" "$(date -R -d "$when")"
 }
 
-# try_deb NAME ARCH: the package of this machine's architecture is
-# installed, run, upgraded to a later version made for the trial alone, run
-# again, and purged, with apt in a pristine Debian; a signed release's from
-# its repository, republished with the later version, and apt must refuse
-# the repository signed with another key (packaging/debian/pristine-install.sh).
+# try_deb NAME ARCH: the package of this machine's architecture is tried
+# each way the README gives, in a pristine Debian: apt install ./DEB, and in
+# a signed release, its repository, which apt must refuse where it is signed
+# with another key, republished with the later version
+# (packaging/debian/pristine-install.sh). Each way installs it, runs it,
+# upgrades it to a later version made for the trial alone, runs that, and
+# purges it.
 try_deb() {
     local deb=setwalk_${version}_$2.deb later top=$work/try-deb
     later=$(later_version)
-    native_trial "$2" "install $deb in a pristine Debian${sign_key:+ from its repository}, upgrade it to $later, run it, purge it" ||
+    native_trial "$2" "install $deb as the README says (apt install ./$deb${sign_key:+, its repository}), upgrade it to $later, run it, purge it" ||
         return 0
     mkdir -p "$top"
     make_deb "$1" "$2" "$later" "$top/setwalk_${later}_$2.deb"
-    if [ -z "$sign_key" ]; then
-        "$packaging/debian/pristine-install.sh" "$report" "$dist/$deb" "$top/setwalk_${later}_$2.deb"
-        return
-    fi
+    "$packaging/debian/pristine-install.sh" "$report" "$dist/$deb" "$top/setwalk_${later}_$2.deb"
+    [ -n "$sign_key" ] || return 0
     make_apt_repository "$top/later" "$dist/$deb" "$top/setwalk_${later}_$2.deb"
     # The release's repository, its Release signed again with a key of no one's.
     cp -R "$dist/apt" "$top/forged"
     rm "$top/forged/dists/stable/InRelease" "$top/forged/dists/stable/Release.gpg"
-    mkdir -m 700 "$top/gnupg"
-    GNUPGHOME=$top/gnupg gpg --batch --quiet --pinentry-mode loopback --passphrase '' \
-        --quick-generate-key 'Someone else' ed25519 sign 1d
-    GNUPGHOME=$top/gnupg gpg --batch --clearsign -o "$top/forged/dists/stable/InRelease" "$top/forged/dists/stable/Release"
-    GNUPGHOME=$top/gnupg gpgconf --kill gpg-agent
+    other_key "$top/other"
+    GNUPGHOME=$top/other/gnupg gpg --batch --clearsign -o "$top/forged/dists/stable/InRelease" "$top/forged/dists/stable/Release"
+    GNUPGHOME=$top/other/gnupg gpgconf --kill gpg-agent
     "$packaging/debian/pristine-install.sh" "$report" "$dist/apt" "$top/later" "$top/forged" "$dist/$keyring.gpg"
 }

@@ -43,8 +43,8 @@ make_rpm() {
         [[ $path != */NEWS.md ]] || changelog=$(rpm_changelog "$from")
         install+="mkdir -p %{buildroot}/${path%/*}"$'\n'
         case $how in
-        gzip) install+="gzip -9n < $from > %{buildroot}/$path"$'\n' ;;
-        *) install+="install -m $([[ $path == usr/bin/* ]] && echo 755 || echo 644) $from %{buildroot}/$path"$'\n' ;;
+        gzip) install+="gzip -9n < \"$from\" > %{buildroot}/$path"$'\n' ;;
+        *) install+="install -m $([[ $path == usr/bin/* ]] && echo 755 || echo 644) \"$from\" %{buildroot}/$path"$'\n' ;;
         esac
         files+="$kind/$path"$'\n'
     done < <(files_of "$stage" rpm_place)
@@ -117,75 +117,118 @@ rpm_changelog() {
 }
 
 # try_rpm NAME ARCH RPMARCH: the RPM of this machine's architecture is
-# installed into an empty root of its own, run (it must write the report),
-# its notices, licences and man page looked for, upgraded to a later
-# version made for the trial alone, run again and erased, and no file may
-# be left but the package managers' own records. A signed release's RPM is
-# installed and upgraded with dnf from its repository, both gpg checks on,
-# and dnf must refuse an unsigned RPM; an unsigned release's with rpm.
-# Needs root (rpm changes root for the transaction).
+# tried each way the README gives, each in an empty root of its own: dnf
+# install of the file, and rpm -i; and in a signed release, the repository,
+# set up as the README says, with both gpg checks on. Each way installs
+# it, runs it (it must write the report), looks for its notices, licences
+# and man page, upgrades it to a later version made for the trial alone,
+# runs that, removes it as the README says, and wants no file left but the
+# package managers' own records. dnf must refuse an unsigned RPM from the
+# repository, and the repository itself where the user's key file holds
+# another key. Needs root, or a user namespace (rpm changes root).
 try_rpm() {
-    local rpm=setwalk-$version-1.$3.rpm later top=$work/try-rpm installed upgraded file left
+    local rpm=setwalk-$version-1.$3.rpm later top=$work/try-rpm
     later=$(later_version)
-    native_trial "$2" "install $rpm in a scratch root with $([ -n "$sign_key" ] && echo dnf from its repository || echo rpm), upgrade it to $later, run it, erase it" ||
+    native_trial "$2" "install $rpm as the README says (dnf install ./$rpm, rpm -i${sign_key:+, its repository}), upgrade it to $later, run it, remove it" ||
         return 0
-    mkdir -p "$top/home" "$top/unsigned"
+    mkdir -p "$top/home"
     make_rpm "$1" "$3" "$later" "$top/setwalk-$later-1.$3.rpm"
-    if [ -n "$sign_key" ]; then
-        make_rpm_repository "$top/later" "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
-        sign_key='' make_rpm "$1" "$3" "$later" "$top/unsigned/setwalk-$later-1.$3.rpm"
-        make_rpm_repository "$top/unsigned-repository" "$top/unsigned/setwalk-$later-1.$3.rpm"
-        if in_root "$top/unsigned-repository" install setwalk > "$top/refused" 2>&1 ||
-            ! grep -q 'not signed' "$top/refused"; then
-            cat "$top/refused"
-            die "dnf installs an unsigned RPM, or does not say why it refuses it"
-        fi
-        echo "dnf refused an unsigned RPM: $(grep -m 1 'not signed' "$top/refused")"
-        in_root "$dist/rpm" install setwalk
-    else
-        in_root --initdb
-        in_root -i "$dist/$rpm"
-    fi
-    installed=$(in_root -q setwalk)
-    expect_report "$report" "$top/root/usr/bin/setwalk"
-    echo "installed $installed, which ran and wrote the exact report"
-    for file in /usr/share/doc/setwalk/THIRD-PARTY-NOTICES /usr/share/licenses/setwalk/LICENSE \
-        /usr/share/licenses/setwalk/LGPL-2.1 /usr/share/man/man1/setwalk.1.gz; do
-        [ -s "$top/root$file" ] || die "$rpm did not install $file"
-    done
-    if [ -n "$sign_key" ]; then
-        in_root "$top/later" upgrade setwalk
-    else
-        in_root -U "$top/setwalk-$later-1.$3.rpm"
-    fi
-    upgraded=$(in_root -q setwalk)
-    [ "$upgraded" != "$installed" ] || die "the upgrade left $installed in place"
-    [ "$(in_root -qa setwalk | wc -l)" -eq 1 ] || die "the upgrade kept $installed beside $upgraded"
-    expect_report "$report" "$top/root/usr/bin/setwalk"
-    echo "upgraded to $upgraded, which ran and wrote the exact report"
-    if [ -n "$sign_key" ]; then in_root "$top/later" remove setwalk; else in_root -e setwalk; fi
-    ! in_root -q setwalk > /dev/null || die "setwalk is still installed"
-    left=$(cd "$top/root" && find . \( -path ./root/.rpmdb -o -path ./var/lib/rpm -o -path ./var/lib/dnf \
-        -o -path ./var/cache -o -path ./var/log \) -prune -o ! -type d -print)
-    [ -z "$left" ] || die "erasing $upgraded left $left behind"
-    echo "erased: no file left but the package managers' records"
+    rpm_trial file "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
+    rpm_trial rpm "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
+    [ -n "$sign_key" ] || return 0
+    make_rpm_repository "$top/later" "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
+    # dnf refuses an unsigned RPM from a signed repository,
+    mkdir -p "$top/unsigned"
+    sign_key='' make_rpm "$1" "$3" "$later" "$top/unsigned/setwalk-$later-1.$3.rpm"
+    make_rpm_repository "$top/unsigned-repository" "$top/unsigned/setwalk-$later-1.$3.rpm"
+    new_rpm_root "$top/refused" "$top/unsigned-repository" "$dist/$keyring.asc"
+    refused "$top/refused" 'not signed' "an unsigned RPM"
+    # and the release's repository where the key file holds another key.
+    other_key "$top/other"
+    new_rpm_root "$top/refused" "$dist/rpm" "$top/other/key.asc"
+    refused "$top/refused" 'signature' "the repository, given another key"
+    rpm_trial repository "$dist/rpm" "$top/later"
 }
 
-# in_root ARGUMENT...: rpm on try_rpm's scratch root, without Debian's
-# advice to use alien; or, where the first ARGUMENT is a folder, a dnf
-# repository, dnf from that repository alone, with its setwalk.repo's gpg
-# checks and the release's public key. Both keep their database where dnf
-# does, and their HOME in the scratch folder.
-in_root() {
-    local top=$work/try-rpm
-    if [ -d "${1:-}" ]; then
-        sed -e "s|^baseurl=.*|baseurl=file://$1|" -e "s|^gpgkey=.*|gpgkey=file://$dist/$keyring.asc|" \
-            "$dist/rpm/$project.repo" > "$top/home/$project.repo"
-        shift
-        HOME=/root dnf --assumeyes --quiet --noplugins --installroot "$top/root" --releasever 1 \
-            --setopt=reposdir="$top/home" --setopt=cachedir=/var/cache/dnf --setopt=install_weak_deps=0 \
-            --refresh "$@" > "$top/dnf.log" 2>&1 || { cat "$top/dnf.log"; return 1; }
-    else
-        HOME=/root rpm --root "$top/root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true)
+# new_rpm_root ROOT [REPOSITORY KEY]: an empty root for a trial, with its
+# own rpm database; given a repository, set up as the README says: the key
+# file KEY installed where setwalk.repo names it, and setwalk.repo, its
+# address the folder REPOSITORY.
+new_rpm_root() {
+    local key
+    rm -rf "$1"
+    mkdir -p "$1"
+    in_root "$1" rpm --initdb
+    [ $# -eq 3 ] || return 0
+    key=$(sed -n 's|^gpgkey=file://||p' "$dist/rpm/$project.repo")
+    install -D -m 644 "$3" "$1$key"
+    mkdir -p "$1/etc/yum.repos.d"
+    sed "s|^baseurl=.*|baseurl=file://$2|" "$dist/rpm/$project.repo" > "$1/etc/yum.repos.d/$project.repo"
+}
+
+# refused ROOT WORDS WHAT: dnf, installing setwalk into ROOT, refuses WHAT
+# and says WORDS of why.
+refused() {
+    if in_root "$1" dnf install setwalk > "$1.log" 2>&1 || ! grep -q "$2" "$1.log"; then
+        cat "$1.log"
+        die "dnf installs $3, or does not say why it refuses it"
     fi
+    echo "dnf refused $3: $(grep -m 1 "$2" "$1.log")"
+}
+
+# rpm_trial WAY RPM LATER: the trial of try_rpm, the way WAY: file (dnf
+# install ./RPM, dnf install ./LATER, dnf remove), rpm (rpm -i RPM, rpm -U
+# LATER, rpm -e) or repository (dnf install from the repository RPM, dnf
+# upgrade from the repository LATER, dnf remove).
+rpm_trial() {
+    local root=$work/try-rpm/$1 installed upgraded file left
+    case $1 in
+    file) new_rpm_root "$root" && in_root "$root" dnf install "$2" ;;
+    rpm) new_rpm_root "$root" && in_root "$root" rpm -i "$2" ;;
+    repository) new_rpm_root "$root" "$2" "$dist/$keyring.asc" && in_root "$root" dnf install setwalk ;;
+    *) die "no RPM trial $1" ;;
+    esac
+    installed=$(in_root "$root" rpm -q setwalk)
+    expect_report "$report" "$root/usr/bin/setwalk"
+    for file in /usr/share/doc/setwalk/THIRD-PARTY-NOTICES /usr/share/licenses/setwalk/LICENSE \
+        /usr/share/licenses/setwalk/LGPL-2.1 /usr/share/man/man1/setwalk.1.gz; do
+        [ -s "$root$file" ] || die "${2##*/} did not install $file"
+    done
+    echo "$1: installed $installed, which ran and wrote the exact report"
+    case $1 in
+    file) in_root "$root" dnf install "$3" ;;
+    rpm) in_root "$root" rpm -U "$3" ;;
+    repository)
+        sed -i "s|^baseurl=.*|baseurl=file://$3|" "$root/etc/yum.repos.d/$project.repo"
+        in_root "$root" dnf upgrade setwalk ;;
+    esac
+    upgraded=$(in_root "$root" rpm -q setwalk)
+    [ "$upgraded" != "$installed" ] || die "the upgrade left $installed in place"
+    [ "$(in_root "$root" rpm -qa setwalk | wc -l)" -eq 1 ] || die "the upgrade kept $installed beside $upgraded"
+    expect_report "$report" "$root/usr/bin/setwalk"
+    echo "$1: upgraded to $upgraded, which ran and wrote the exact report"
+    if [ "$1" = rpm ]; then in_root "$root" rpm -e setwalk; else in_root "$root" dnf remove setwalk; fi
+    ! in_root "$root" rpm -q setwalk > /dev/null || die "setwalk is still installed"
+    left=$(cd "$root" && find . \( -path ./etc/yum.repos.d -o -path ./etc/pki -o -path ./var/lib/rpm \
+        -o -path ./var/lib/dnf -o -path ./var/cache -o -path ./var/log \) -prune -o ! -type d -print)
+    [ -z "$left" ] || die "removing $upgraded left $left behind"
+    echo "$1: removed, and no file left but the package managers' records"
+}
+
+# in_root ROOT rpm|dnf ARGUMENT...: rpm or dnf on the trial root ROOT,
+# as root (see as_root), rpm without Debian's advice to use alien, dnf
+# with the repositories of ROOT alone and its cache in the scratch folder.
+in_root() {
+    local root=$1 top=$work/try-rpm
+    case $2 in
+    rpm)
+        shift 2
+        HOME=$top/home as_root rpm --root "$root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true) ;;
+    dnf)
+        shift 2
+        HOME=$top/home as_root dnf --assumeyes --quiet --noplugins --installroot "$root" --releasever 1 \
+            --setopt=reposdir="$root/etc/yum.repos.d" --setopt=cachedir="$top/cache" \
+            --setopt=install_weak_deps=0 --refresh "$@" > "$top/dnf.log" 2>&1 || { cat "$top/dnf.log"; return 1; } ;;
+    *) die "in_root runs rpm or dnf, not $2" ;;
+    esac
 }
