@@ -80,6 +80,11 @@ state() {
     fi
 }
 
+# bubblewrap refuses to start with capabilities it was not given as a
+# setuid program, and a user's namespace (packaging/vary.sh's) hands its
+# capabilities down: it starts without them.
+bwrap() { if [ "$(id -u)" -eq 0 ]; then command bwrap "$@"; else setpriv --inh-caps=-all --ambient-caps=-all bwrap "$@"; fi; }
+
 # cannot: why the root cannot be made (where it is not made yet) or
 # entered here, on one line; nothing where it can.
 cannot() {
@@ -192,7 +197,7 @@ run() {
         *) [ ! -d "$entry" ] || [ ! -x "$entry" ] || own+=(--bind "$entry" "$entry") ;;
         esac
     done
-    exec bwrap "${system[@]}" --proc /proc --dev /dev --ro-bind /sys /sys --tmpfs /run \
+    bwrap "${system[@]}" --proc /proc --dev /dev --ro-bind /sys /sys --tmpfs /run \
         "${own[@]}" --chdir "$PWD" --die-with-parent -- "$@"
 }
 
