@@ -41,14 +41,14 @@ make_rpm() {
         esac
         # The package's changelog, and a document like the others.
         [[ $path != */NEWS.md ]] || changelog=$(rpm_changelog "$from")
-        install+="mkdir -p %{buildroot}/${path%/*}"$'\n'
+        install+="mkdir -p \"%{buildroot}/${path%/*}\""$'\n'
         case $how in
-        gzip) install+="gzip -9n < \"$from\" > %{buildroot}/$path"$'\n' ;;
-        *) install+="install -m $([[ $path == usr/bin/* ]] && echo 755 || echo 644) \"$from\" %{buildroot}/$path"$'\n' ;;
+        gzip) install+="gzip -9n < \"$from\" > \"%{buildroot}/$path\""$'\n' ;;
+        *) install+="install -m $([[ $path == usr/bin/* ]] && echo 755 || echo 644) \"$from\" \"%{buildroot}/$path\""$'\n' ;;
         esac
         files+="$kind/$path"$'\n'
     done < <(files_of "$stage" rpm_place)
-    install+='find %{buildroot} -exec touch -h -d @%{getenv:SOURCE_DATE_EPOCH} {} +'
+    install+='find "%{buildroot}" -exec touch -h -d @%{getenv:SOURCE_DATE_EPOCH} {} +'
     awk -v install="$install" -v files="$files" -v changelog="$changelog" -v version="$version" \
         -v maintainer="$maintainer" -v licence="$(licences "$stage.records")" '
         { gsub(/@VERSION@/, version); gsub(/@MAINTAINER@/, maintainer); gsub(/@LICENCE@/, licence) }
