@@ -37,7 +37,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # The cross compiler looks in its own tree, with the cross packages' older
 # glibc, before it looks in the sysroot. So its header search is spelled out
 # (the C++ headers, the compiler's own, then the sysroot's C headers), and
-# the sysroot's start files and libraries come first in the link.
+# the sysroot's start files and libraries come first in the link. The
+# sysroot's path is quoted, as it may hold a space.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpversion
   OUTPUT_VARIABLE gcc_version OUTPUT_STRIP_TRAILING_WHITESPACE
   COMMAND_ERROR_IS_FATAL ANY)
@@ -48,9 +49,9 @@ set(cxx_include /usr/${triplet}/include/c++/${gcc_version})
 string(JOIN " " CMAKE_CXX_FLAGS_INIT -nostdinc
   -isystem ${cxx_include} -isystem ${cxx_include}/${triplet}
   -isystem ${cxx_include}/backward -isystem ${gcc_include}
-  -isystem ${sysroot}/usr/include/${multiarch} -isystem ${sysroot}/usr/include)
-string(JOIN " " CMAKE_EXE_LINKER_FLAGS_INIT -B${sysroot}/usr/lib/${multiarch}/
-  -L${sysroot}/usr/lib/${multiarch} -L${sysroot}/lib/${multiarch})
+  -isystem "\"${sysroot}/usr/include/${multiarch}\"" -isystem "\"${sysroot}/usr/include\"")
+string(JOIN " " CMAKE_EXE_LINKER_FLAGS_INIT "\"-B${sysroot}/usr/lib/${multiarch}/\""
+  "\"-L${sysroot}/usr/lib/${multiarch}\"" "\"-L${sysroot}/lib/${multiarch}\"")
 
 # qemu-user names a few processors its own way.
 set(qemu_cpu ${cpu})

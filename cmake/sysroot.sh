@@ -5,6 +5,8 @@
 # prints its path:
 #
 #   cmake/sysroot.sh ARCH         (a Debian architecture: arm64, s390x, ...)
+#   cmake/sysroot.sh --where ARCH prints where it is or would be, and makes
+#                                 nothing
 #
 # The sysroot holds Debian's own libc6, libc6-dev and linux-libc-dev for
 # ARCH, at the very version of libc6-dev this machine has, so that every
@@ -16,17 +18,19 @@
 # `dpkg-query --admindir=SYSROOT/var/lib/dpkg -S FILE` name the package of
 # any file, and DEBIAN/ holds libc6's symbols for dpkg-shlibdeps.
 #
-# The sysroot is kept for later builds in SETWALK_SYSROOTS or the temporary
-# folder (setwalk-sysroot-UID/ARCH-VERSION, about 40 MB). Needs apt-get with
-# ARCH added to dpkg's architectures (see HACKING.md) and dpkg-deb.
+# The sysroot is kept for later builds in SETWALK_SYSROOTS, else in
+# setwalk/sysroots of the cache folder (ARCH-VERSION, about 40 MB). Needs
+# apt-get with ARCH added to dpkg's architectures (see HACKING.md) and
+# dpkg-deb.
 set -eEuo pipefail
 trap 'echo "sysroot.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
-[ $# -eq 1 ] || { echo "usage: cmake/sysroot.sh ARCH" >&2; exit 2; }
-arch=$1
+[ $# -eq 1 ] || { [ $# -eq 2 ] && [ "$1" = --where ]; } || { echo "usage: cmake/sysroot.sh [--where] ARCH" >&2; exit 2; }
+arch=${!#}
 host=$(dpkg --print-architecture)
 version=$(dpkg-query -W -f='${Version}' "libc6-dev:$host")
-top=${SETWALK_SYSROOTS:-${TMPDIR:-/tmp}/setwalk-sysroot-$(id -u)}
+top=${SETWALK_SYSROOTS:-${XDG_CACHE_HOME:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache}/setwalk/sysroots}
 sysroot=$top/$arch-$version
+[ $# -eq 1 ] || { echo "$sysroot"; exit 0; }
 
 if [ ! -e "$sysroot/.complete" ]; then
     mkdir -p "$top"

@@ -7,28 +7,38 @@
 #   packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY]
 #                        [--authenticode FILE.p12] OUT
 #   packaging/release.sh --needs
+#   packaging/release.sh --fetch
 #
 # RELEASING.md says what it makes and checks, what each --skip allows, and
-# what the bytes depend on.
+# what the bytes depend on. --fetch fetches, as the user who will release,
+# what the release reads from outside; the release itself reaches no server.
 set -eEuo pipefail
 # Whatever stops the release says where: the command, its file and line.
 trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 # The release runs in an environment it sets: these variables, the same on
 # every machine, which the buildinfo records; where the caller's are kept
 # (the time the bytes are dated by, the GnuPG home that holds the signing
-# key, the certificate's password, and the folders for scratch work,
-# sysroots, wine prefixes and the root for 32-bit wine); and none else of
-# the caller's, whose compiler flags, DEB_BUILD_OPTIONS or git configuration
-# would reach the bytes. Its HOME is an empty folder of its own.
+# key, the certificate's password, the folder for scratch work, and the
+# caches that --fetch fills); and none else of the caller's, whose compiler
+# flags, DEB_BUILD_OPTIONS or git configuration would reach the bytes. Its
+# HOME is an empty folder of its own.
 release_env=(LC_ALL=C TZ=UTC PATH=/usr/sbin:/usr/bin:/sbin:/bin GIT_CONFIG_NOSYSTEM=1)
 if [ -z "${SETWALK_RELEASE_ENV:-}" ]; then
     GNUPGHOME=${GNUPGHOME:-${HOME:-/nonexistent}/.gnupg}
-    # The root for 32-bit wine is found by the caller's HOME, not the
-    # release's own.
-    # shellcheck disable=SC2034 # kept below, by its name
+    # The caches, in the caller's cache folder unless the caller names them:
+    # the cross targets' sysroots, the packages of a pristine Debian for the
+    # trials, the SBOM validator's npm packages, and the root for 32-bit wine.
+    cache=${XDG_CACHE_HOME:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache}/setwalk
+    # shellcheck disable=SC2034 # kept below, by their names
+    SETWALK_SYSROOTS=${SETWALK_SYSROOTS:-$cache/sysroots} \
+        SETWALK_DEBIAN_PACKAGES=${SETWALK_DEBIAN_PACKAGES:-$cache/debian-minbase} \
+        SETWALK_NPM_CACHE=${SETWALK_NPM_CACHE:-$cache/npm}
+    export SETWALK_SYSROOTS SETWALK_DEBIAN_PACKAGES SETWALK_NPM_CACHE
     SETWALK_WINE32_ROOT=$("$(dirname "$0")/../cmake/wine32-root.sh" where)
+    export SETWALK_WINE32_ROOT
+    [ "$*" != --fetch ] || exec "$(dirname "$0")/fetch.sh"
     for kept in SOURCE_DATE_EPOCH GNUPGHOME SETWALK_AUTHENTICODE_PASSWORD TMPDIR SETWALK_SYSROOTS \
-        SETWALK_WINEPREFIX SETWALK_WINEPREFIX64 SETWALK_WINE32_ROOT; do
+        SETWALK_DEBIAN_PACKAGES SETWALK_NPM_CACHE SETWALK_WINEPREFIX SETWALK_WINEPREFIX64 SETWALK_WINE32_ROOT; do
         [ -z "${!kept:-}" ] || release_env+=("$kept=${!kept}")
     done
     exec env -i SETWALK_RELEASE_ENV=1 "${release_env[@]}" bash "$0" "$@"
@@ -36,7 +46,7 @@ fi
 umask 022
 
 usage() {
-    echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY] [--authenticode FILE.p12] OUT | --needs" >&2
+    echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY] [--authenticode FILE.p12] OUT | --needs | --fetch" >&2
     exit 2
 }
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -124,6 +134,21 @@ done < <(missing_needs)
 [ "$(uname -sm)" = "Linux x86_64" ] || die "a release is made on Linux on x86_64"
 os=$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")
 [ "$os" = debian-12 ] || die "a release is made on Debian 12, and this is $os (/etc/os-release)"
+
+# What --fetch fetches is here: the release fetches nothing itself.
+unfetched=()
+while read -r _ arch _ toolchain; do
+    case $toolchain in
+    linux-cross) [ -e "$("$root/cmake/sysroot.sh" --where "$arch")/.complete" ] || unfetched+=("the sysroot of $arch") ;;
+    windows-x86)
+        [[ " ${skippable[*]} " == *" wine32 "* ]] || [ "$("$root/cmake/wine32-root.sh" state)" = made ] ||
+            unfetched+=("the root for 32-bit wine") ;;
+    esac
+done < <(grep -v '^#' "$root/cmake/targets")
+[ -f "$SETWALK_DEBIAN_PACKAGES/Release" ] || unfetched+=("the packages of a pristine Debian")
+[ -d "$SETWALK_NPM_CACHE" ] || unfetched+=("the SBOM validator")
+[ ${#unfetched[@]} -eq 0 ] ||
+    die "this machine lacks what packaging/release.sh --fetch fetches: $(printf '%s, ' "${unfetched[@]}" | sed 's/, $//')"
 
 read_facts
 [ "$(sed -n 's/^## \([^ ]*\) .*/\1/p' "$root/NEWS.md" | head -n 1)" = "$version" ] ||

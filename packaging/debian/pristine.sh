@@ -4,6 +4,7 @@
 # Runs a trial in a pristine Debian, without touching this machine:
 #
 #   packaging/debian/pristine.sh VARIANT FOLDER
+#   packaging/debian/pristine.sh --fetch VARIANT PACKAGES
 #
 # Makes a Debian system of this machine's release with mmdebstrap's
 # VARIANT, from the Debian archive this machine uses (see sources.sh), and
@@ -12,15 +13,47 @@
 # FOLDER/try. The system is thrown away. The archive has bad hours (a
 # mirror mid-sync): when it fails the system or its setup, the system is
 # made once more after a pause; a trial that fails is not tried again.
-# Needs root.
+#
+# --fetch keeps the packages of such a system in the folder PACKAGES, as a
+# flat repository; where SETWALK_DEBIAN_PACKAGES names that folder, the
+# system is made from it alone, without the network.
+#
+# As root, or as a user with subordinate ids (mmdebstrap's unshare mode).
 set -eEuo pipefail
 trap 'echo "pristine.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
-[ $# -eq 2 ] || { echo "usage: pristine.sh VARIANT FOLDER" >&2; exit 2; }
-variant=$1 folder=$(realpath "$2")
+usage() { echo "usage: pristine.sh VARIANT FOLDER | --fetch VARIANT PACKAGES" >&2; exit 2; }
+[ $# -eq 2 ] || [ $# -eq 3 ] || usage
 . /etc/os-release
 marks=$(mktemp -d)
 trap 'rm -rf "$marks"' EXIT
 "$(dirname "$0")/sources.sh" > "$marks/sources.list"
+
+if [ "$1" = --fetch ]; then
+    [ $# -eq 3 ] || usage
+    packages=$(realpath -m "$3")
+    rm -rf "$packages.new"
+    mkdir -p "$packages.new"
+    # shellcheck disable=SC2016 # $1 is the new system's root, given by mmdebstrap
+    mmdebstrap --variant="$2" --quiet --skip=download/empty --skip=essential/unlink \
+        --customize-hook="sync-out /var/cache/apt/archives $packages.new" \
+        "$VERSION_CODENAME" /dev/null "$marks/sources.list" < /dev/null
+    rm -rf "$packages.new/partial" "$packages.new/lock"
+    # mmdebstrap picks a system's packages from the suite its Release names.
+    (cd "$packages.new" && apt-ftparchive packages . > Packages &&
+        apt-ftparchive release -o APT::FTPArchive::Release::Suite="$VERSION_CODENAME" \
+            -o APT::FTPArchive::Release::Codename="$VERSION_CODENAME" . > Release)
+    rm -rf "$packages"
+    mv "$packages.new" "$packages"
+    echo "pristine.sh: $(find "$packages" -name '*.deb' | wc -l) packages of a Debian $VERSION_ID $2 system in $packages"
+    exit 0
+fi
+[ $# -eq 2 ] || usage
+variant=$1 folder=$(realpath "$2")
+if [ -n "${SETWALK_DEBIAN_PACKAGES:-}" ]; then
+    [ -f "$SETWALK_DEBIAN_PACKAGES/Packages" ] ||
+        { echo "pristine.sh: $SETWALK_DEBIAN_PACKAGES holds no packages (pristine.sh --fetch makes it)" >&2; exit 1; }
+    echo "deb [trusted=yes] copy://$SETWALK_DEBIAN_PACKAGES ./" > "$marks/sources.list"
+fi
 
 for try in 1 2; do
     rm -f "$marks/set-up"

@@ -47,15 +47,16 @@ for b in json.load(open(sys.argv[1]))["components"]:
 }
 
 # check_sbom: the SBOM passes the CycloneDX 1.5 schema with a validator
-# from the npm registry, at the versions package.json pins, which must also
+# from the npm registry, at the versions package-lock.json pins, installed
+# from the cache that release.sh --fetch filled, which must also
 # turn down a planted fault; it describes the downloads as they are (see
 # sbom_describes_downloads); and it names one glibc, the one linked.
 check_sbom() {
     local sbom=$dist/setwalk-$version.cdx.json validator=$work/sbom glibcs
     mkdir "$validator"
-    cp "$packaging/sbom/package.json" "$packaging/sbom/check.js" "$validator/"
-    (cd "$validator" && npm install --no-audit --no-fund --no-package-lock --omit=optional --silent > /dev/null) ||
-        die "cannot install the SBOM validator"
+    cp "$packaging/sbom/package.json" "$packaging/sbom/package-lock.json" "$packaging/sbom/check.js" "$validator/"
+    (cd "$validator" && npm ci --offline --cache "$SETWALK_NPM_CACHE" --no-audit --no-fund --omit=optional --silent > /dev/null) ||
+        die "cannot install the SBOM validator from $SETWALK_NPM_CACHE (release.sh --fetch fetches it)"
     node "$validator/check.js" "$sbom" || die "the SBOM is not valid"
     sed 's/"LGPL-2.1-or-later AND /"LGPL-2.1-or-latr AND /' "$sbom" > "$work/check/planted.json"
     ! cmp -s "$sbom" "$work/check/planted.json" || die "no licence to plant a fault in"
