@@ -216,14 +216,50 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         top=setwalk-$version-${target[0]}
         "$source/tests/throwaway-keys.sh" "$work/keys" $((SOURCE_DATE_EPOCH - 86400)) > /dev/null
         authenticode=$work/keys/authenticode.p12
+        cp "$work/stage/${target[0]}/bin/setwalk.exe" "$work/unsigned.exe"
         authenticode "$work/stage/${target[0]}/bin/setwalk.exe"
         pack_zip "${target[@]}"
         passes "a zip with a signed program" check_zip "${target[@]}"
+        # Signed twice, the same program gives the same bytes; not where the
+        # signature takes the clock's time.
+        # shellcheck disable=SC2317 # run by passes and stops
+        signed_twice() {
+            local copy
+            for copy in once twice; do
+                cp "$work/unsigned.exe" "$work/$copy.exe"
+                [ -z "${1:-}" ] || { sleep 1.1; SOURCE_DATE_EPOCH=$(date +%s); }
+                authenticode "$work/$copy.exe"
+            done
+            cmp -s "$work/once.exe" "$work/twice.exe" || die "signing setwalk.exe twice gave two different programs"
+        }
+        passes "a program signed twice" signed_twice
+        stops "a program signed twice by the clock" "signing setwalk.exe twice gave two different programs" \
+            signed_twice clock
+        # A certificate file that holds no chain, and one that signs itself,
+        # sign a release that passes; another's certificate does not.
+        ca=$work/keys/ca
+        openssl pkcs12 -export -inkey "$ca/signer.key" -in "$ca/signer.pem" -passout pass: -out "$work/no-chain.p12"
+        openssl req -x509 -newkey rsa:3072 -nodes -keyout "$work/self.key" -out "$work/self.pem" -days 2 -sha256 \
+            -subj '/CN=setwalk self-signed signer' -addext 'keyUsage=critical,digitalSignature' \
+            -addext 'extendedKeyUsage=codeSigning' 2> /dev/null
+        openssl pkcs12 -export -inkey "$work/self.key" -in "$work/self.pem" -passout pass: -out "$work/self.p12"
+        for authenticode in "$work/no-chain.p12" "$work/self.p12"; do
+            rm -r "$work/check/authenticode" "$work/pack/$top" "$dist/$top.zip"
+            cp "$work/unsigned.exe" "$work/stage/${target[0]}/bin/setwalk.exe"
+            authenticode "$work/stage/${target[0]}/bin/setwalk.exe"
+            pack_zip "${target[@]}"
+            passes "a zip signed with ${authenticode##*/}" check_zip "${target[@]}"
+        done
+        rm -r "$work/check/authenticode"
+        authenticode=$work/keys/authenticode.p12
+        stops "a program signed with another certificate" "setwalk.exe is not made with authenticode.p12" \
+            check_zip "${target[@]}"
         # One byte of the program changed after it was signed.
+        rm -r "$work/check/authenticode"
         printf 'X' | dd of="$work/stage/${target[0]}/bin/setwalk.exe" bs=1 seek=1024 conv=notrunc status=none
         rm -r "$work/pack/$top" "$dist/$top.zip"
         pack_zip "${target[@]}"
-        stops "a program changed after it was signed" "the Authenticode signature of setwalk.exe does not verify" \
+        stops "a program changed after it was signed" "setwalk.exe is not the file its Authenticode signature was made for" \
             check_zip "${target[@]}" ;;
     signature-fault)
         needs gpg gpgv rpmbuild rpmsign rpm2cpio cpio rpmlint apt-ftparchive createrepo_c dpkg-deb
@@ -260,6 +296,29 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         (cd "$dist" && sha256sum -- *.deb >> SHA256SUMS)
         stops "a SHA256SUMS changed after it was signed" "SHA256SUMS.asc does not verify" \
             verify_openpgp "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS"
+        # Signed twice, the same input gives the same RPM, InRelease,
+        # Release.gpg, repomd.xml.asc and SHA256SUMS.asc; not where the
+        # signatures take the clock's time.
+        sign_key='' make_rpm "${target[0]}" "${target[2]}" "$version" "$work/unsigned.rpm"
+        # shellcheck disable=SC2317 # run by passes and stops
+        signed_twice() {
+            local copy file
+            for copy in once twice; do
+                rm -rf "${work:?}/$copy" && mkdir "$work/$copy"
+                [ -z "${1:-}" ] || { sleep 1.1; sign_time=$(date +%s); }
+                cp "$work/unsigned.rpm" "$work/$copy/setwalk.rpm"
+                sign_rpm "$work/$copy/setwalk.rpm"
+                make_apt_repository "$work/$copy/apt" "$dist"/*.deb
+                make_rpm_repository "$work/$copy/rpm" "$work/$copy/setwalk.rpm"
+                gpg_sign --armor --detach-sign -o "$work/$copy/SHA256SUMS.asc" "$dist/SHA256SUMS"
+            done
+            for file in setwalk.rpm apt/dists/stable/InRelease apt/dists/stable/Release.gpg \
+                rpm/repodata/repomd.xml.asc SHA256SUMS.asc; do
+                cmp -s "$work/once/$file" "$work/twice/$file" || die "signing twice gave two different $file"
+            done
+        }
+        passes "what is signed twice" signed_twice
+        stops "what is signed twice by the clock" "signing twice gave two different setwalk.rpm" signed_twice clock
         GNUPGHOME=$work/keys/gnupg gpgconf --kill gpg-agent
         GNUPGHOME=$work/other/gnupg gpgconf --kill gpg-agent ;;
     msi-fault)
