@@ -28,6 +28,7 @@ cross() {
         windows-x64)
             printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
                 "64-bit Windows console (MinGW-w64), tested under 64-bit wine" ;;
+        *) echo "presets.sh: cmake/targets names a toolchain it does not know, $toolchain" >&2; exit 1 ;;
         esac
     done < <(grep -v '^#' cmake/targets)
 }

@@ -201,6 +201,7 @@ rpm_trial() {
     repository)
         sed -i "s|^baseurl=.*|baseurl=file://$3|" "$root/etc/yum.repos.d/$project.repo"
         in_root "$root" dnf upgrade setwalk ;;
+    *) die "no RPM trial $1" ;;
     esac
     upgraded=$(in_root "$root" rpm -q setwalk)
     [ "$upgraded" != "$installed" ] || die "the upgrade left $installed in place"
