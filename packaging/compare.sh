@@ -133,7 +133,8 @@ compare_msi() {
 compare_zip() {
     local tree
     for tree in release rebuild; do
-        zipinfo -T "${!tree}/$1" | awk 'NR > 1 && NF >= 9 { print $1, $7, $8, $9 }' > "$work/$tree.entries"
+        # Mode, version made by, system, time and name of each entry.
+        zipinfo -T "${!tree}/$1" | awk 'NR > 2 && NF == 8 { print $1, $2, $3, $7, $8 }' > "$work/$tree.entries"
         mkdir -p "$work/zip/$tree"
         unzip -q "${!tree}/$1" -d "$work/zip/$tree"
     done
