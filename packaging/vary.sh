@@ -24,8 +24,9 @@
 #   CPUs               one, by taskset
 #   the caller's       CXXFLAGS, LDFLAGS and DEB_BUILD_OPTIONS that would
 #   environment        change the programs if they reached a compiler, and
-#                      another HOME, whose git configuration would change
-#                      the source download if git read it
+#                      another HOME, whose name has a space and whose git
+#                      configuration would change the source download if
+#                      git read it
 #
 # The caches that release.sh --fetch filled are the caller's, found before
 # HOME changes. packaging/compare.sh then compares the two: what carries no
@@ -69,8 +70,8 @@ export XDG_CACHE_HOME=${XDG_CACHE_HOME:-$HOME/.cache}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/other machine" "$work/tmpfs" "$work/clone" "$work/home"
-printf '[core]\n\tautocrlf = true\n' > "$work/home/.gitconfig"
+mkdir "$work/other machine" "$work/tmpfs" "$work/clone" "$work/a home"
+printf '[core]\n\tautocrlf = true\n' > "$work/a home/.gitconfig"
 (umask 077 && git clone -q "$root" "$work/clone/setwalk")
 
 # In the namespaces, so that the tmpfs, the disorderfs view and the names
@@ -88,7 +89,7 @@ printf '[core]\n\tautocrlf = true\n' > "$work/home/.gitconfig"
     umask 077
     echo "vary.sh: the release again, without keys, as $(id -un) (id -u $(id -u)) on $(hostname)," \
         "with no network but $(tail -n +3 /proc/net/dev | cut -d: -f1 | tr -d " " | paste -sd" ")"
-    TMPDIR="$work/tmpfs/temporary files" TZ=Pacific/Chatham LANG=C.UTF-8 LC_ALL=C.UTF-8 HOME=$work/home \
+    TMPDIR="$work/tmpfs/temporary files" TZ=Pacific/Chatham LANG=C.UTF-8 LC_ALL=C.UTF-8 HOME="$work/a home" \
         CXXFLAGS=-fstack-protector-all LDFLAGS=-Wl,-z,max-page-size=0x10000 DEB_BUILD_OPTIONS=noopt \
         taskset -c 0 "$work/other machine/setwalk/packaging/release.sh" "$@" "$out"
 ' vary "$work" "$out" "${options[@]}"
