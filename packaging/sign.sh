@@ -88,9 +88,12 @@ verify_authenticode() {
     fi
     osslsigncode verify -CAfile "$check/ca.pem" -in "$1" > "$check/said" 2>&1 && chain=0 || chain=$?
     # Intact: the digest the signature holds is the one osslsigncode
-    # calculates of the file.
-    awk -F ': *' '/^Current message digest/ { c = $2 } /^Calculated message digest/ { d = $2 }
-        END { exit !(c != "" && c == d) }' "$check/said" ||
+    # calculates of the file (a program's message digest, an installer's
+    # DigitalSignature).
+    awk -F ' *: *' '{ sub(/ .*/, "", $2) }
+        $1 ~ /^Current (message digest|DigitalSignature)$/ { held[substr($1, 9)] = $2; n++ }
+        $1 ~ /^Calculated (message digest|DigitalSignature)$/ { made[substr($1, 12)] = $2 }
+        END { for (what in held) if (held[what] != made[what]) exit 1; exit n == 0 }' "$check/said" ||
         { cat "$check/said"; die "${1##*/} is not the file its Authenticode signature was made for"; }
     # Made with the certificate: the signature over the signed content
     # (SpcIndirectDataContent, whose digest Authenticode takes without its

@@ -254,6 +254,16 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         authenticode=$work/keys/authenticode.p12
         stops "a program signed with another certificate" "setwalk.exe is not made with authenticode.p12" \
             check_zip "${target[@]}"
+        # An installer signed with it, and one byte of it changed after.
+        if command -v wixl msibuild msiinfo msiextract > /dev/null; then
+            rm -r "$work/check/authenticode"
+            pack_msi "${target[@]}"
+            passes "a signed installer" check_msi "${target[@]}"
+            msi=$dist/setwalk-$version-${target[0]}.msi
+            printf 'X' | dd of="$msi" bs=1 seek=$(($(stat -c %s "$msi") - 4096)) conv=notrunc status=none
+            stops "an installer changed after it was signed" "${msi##*/} is not the file its Authenticode signature" \
+                check_msi "${target[@]}"
+        fi
         # One byte of the program changed after it was signed.
         rm -r "$work/check/authenticode"
         printf 'X' | dd of="$work/stage/${target[0]}/bin/setwalk.exe" bs=1 seek=1024 conv=notrunc status=none
