@@ -46,6 +46,12 @@ win64)
     exit 2 ;;
 esac
 export WINELOADER=$loader WINESERVER=$server
+# The wine server holds a few descriptors for each program it serves, and
+# the suite starts 200 programs at once: with the soft limit most logins
+# get (1024), starts fail with "could not load kernel32.dll, status
+# c000011f" (too many open files) or hang. The hard limit is the user's to
+# take.
+ulimit -S -n "$(ulimit -H -n)" 2> /dev/null || true
 arch=$1
 shift
 # Say plainly when the loader is missing or cannot start, rather than fail
