@@ -19,6 +19,8 @@
 # system is made from it alone, without the network.
 #
 # As root, or as a user with subordinate ids (mmdebstrap's unshare mode).
+# Any of the paths may hold a space; mmdebstrap's own hooks read theirs as
+# a shell would, and it runs with a HOME that its root may read.
 set -eEuo pipefail
 trap 'echo "pristine.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 usage() { echo "usage: pristine.sh VARIANT FOLDER | --fetch VARIANT PACKAGES" >&2; exit 2; }
@@ -34,8 +36,8 @@ if [ "$1" = --fetch ]; then
     rm -rf "$packages.new"
     mkdir -p "$packages.new"
     # shellcheck disable=SC2016 # $1 is the new system's root, given by mmdebstrap
-    mmdebstrap --variant="$2" --quiet --skip=download/empty --skip=essential/unlink \
-        --customize-hook="sync-out /var/cache/apt/archives $packages.new" \
+    HOME=/ mmdebstrap --variant="$2" --quiet --skip=download/empty --skip=essential/unlink \
+        --customize-hook="sync-out /var/cache/apt/archives $(printf %q "$packages.new")" \
         "$VERSION_CODENAME" /dev/null "$marks/sources.list" < /dev/null
     rm -rf "$packages.new/partial" "$packages.new/lock"
     # mmdebstrap picks a system's packages from the suite its Release names.
@@ -52,20 +54,23 @@ variant=$1 folder=$(realpath "$2")
 if [ -n "${SETWALK_DEBIAN_PACKAGES:-}" ]; then
     [ -f "$SETWALK_DEBIAN_PACKAGES/Packages" ] ||
         { echo "pristine.sh: $SETWALK_DEBIAN_PACKAGES holds no packages (pristine.sh --fetch makes it)" >&2; exit 1; }
-    echo "deb [trusted=yes] copy://$SETWALK_DEBIAN_PACKAGES ./" > "$marks/sources.list"
+    echo "deb [trusted=yes] copy://${SETWALK_DEBIAN_PACKAGES// /%20} ./" > "$marks/sources.list"
 fi
 
 for try in 1 2; do
     rm -f "$marks/set-up"
     # shellcheck disable=SC2016 # $1 is the new system's root, given by mmdebstrap
-    mmdebstrap --variant="$variant" --quiet \
+    HOME=/ mmdebstrap --variant="$variant" --include=apt --quiet \
         --customize-hook='mkdir "$1/tmp/try"' \
-        --customize-hook="sync-in $folder /tmp/try" \
+        --customize-hook="sync-in $(printf %q "$folder") /tmp/try" \
         --customize-hook='[ ! -e "$1/tmp/try/setup" ] || chroot "$1" /tmp/try/setup' \
-        --customize-hook="touch $marks/set-up" \
+        --customize-hook='touch "$1/tmp/set-up"' \
+        --customize-hook="copy-out /tmp/set-up $(printf %q "$marks")" \
         --customize-hook='chroot "$1" /tmp/try/try' \
         "$VERSION_CODENAME" /dev/null "$marks/sources.list" < /dev/null && exit 0
     [ ! -e "$marks/set-up" ] || exit 1
+    # Made from the fetched packages, it was not the archive that failed.
+    [ -z "${SETWALK_DEBIAN_PACKAGES:-}" ] || exit 1
     [ "$try" = 1 ] || { echo "pristine.sh: the archive failed the system twice" >&2; exit 1; }
     echo "pristine.sh: the archive failed the system or its setup; once more in 60 s" >&2
     sleep 60
