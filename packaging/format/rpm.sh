@@ -131,7 +131,7 @@ try_rpm() {
     later=$(later_version)
     native_trial "$2" "install $rpm as the README says (dnf install ./$rpm, rpm -i${sign_key:+, its repository}), upgrade it to $later, run it, remove it" ||
         return 0
-    mkdir -p "$top/home"
+    mkdir -p "$top"
     make_rpm "$1" "$3" "$later" "$top/setwalk-$later-1.$3.rpm"
     rpm_trial file "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
     rpm_trial rpm "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
@@ -146,7 +146,7 @@ try_rpm() {
     # and the release's repository where the key file holds another key.
     other_key "$top/other"
     new_rpm_root "$top/refused" "$dist/rpm" "$top/other/key.asc"
-    refused "$top/refused" 'signature' "the repository, given another key"
+    refused "$top/refused" 'GPG signature verification error' "the repository, given another key"
     rpm_trial repository "$dist/rpm" "$top/later"
 }
 
@@ -157,13 +157,14 @@ try_rpm() {
 new_rpm_root() {
     local key
     rm -rf "$1"
-    mkdir -p "$1"
+    # dnf takes the repositories of the root's /etc/yum.repos.d, where
+    # there is one, else this machine's.
+    mkdir -p "$1/etc/yum.repos.d"
     in_root "$1" rpm --initdb
     [ $# -eq 3 ] || return 0
     key=$(sed -n 's|^gpgkey=file://||p' "$dist/rpm/$project.repo")
     install -D -m 644 "$3" "$1$key"
-    mkdir -p "$1/etc/yum.repos.d"
-    sed "s|^baseurl=.*|baseurl=file://$2|" "$dist/rpm/$project.repo" > "$1/etc/yum.repos.d/$project.repo"
+    sed "s|^baseurl=.*|baseurl=file://${2// /%20}|" "$dist/rpm/$project.repo" > "$1/etc/yum.repos.d/$project.repo"
 }
 
 # refused ROOT WORDS WHAT: dnf, installing setwalk into ROOT, refuses WHAT
@@ -183,9 +184,11 @@ refused() {
 rpm_trial() {
     local root=$work/try-rpm/$1 installed upgraded file left
     case $1 in
-    file) new_rpm_root "$root" && in_root "$root" dnf install "$2" ;;
-    rpm) new_rpm_root "$root" && in_root "$root" rpm -i "$2" ;;
-    repository) new_rpm_root "$root" "$2" "$dist/$keyring.asc" && in_root "$root" dnf install setwalk ;;
+    file) new_rpm_root "$root"; in_root "$root" dnf install "$2" || die "dnf cannot install ./${2##*/}" ;;
+    rpm) new_rpm_root "$root"; in_root "$root" rpm -i "$2" || die "rpm -i cannot install ${2##*/}" ;;
+    repository)
+        new_rpm_root "$root" "$2" "$dist/$keyring.asc"
+        in_root "$root" dnf install setwalk || die "dnf cannot install setwalk from its repository" ;;
     *) die "no RPM trial $1" ;;
     esac
     installed=$(in_root "$root" rpm -q setwalk)
@@ -199,7 +202,7 @@ rpm_trial() {
     file) in_root "$root" dnf install "$3" ;;
     rpm) in_root "$root" rpm -U "$3" ;;
     repository)
-        sed -i "s|^baseurl=.*|baseurl=file://$3|" "$root/etc/yum.repos.d/$project.repo"
+        sed -i "s|^baseurl=.*|baseurl=file://${3// /%20}|" "$root/etc/yum.repos.d/$project.repo"
         in_root "$root" dnf upgrade setwalk ;;
     *) die "no RPM trial $1" ;;
     esac
@@ -210,26 +213,38 @@ rpm_trial() {
     echo "$1: upgraded to $upgraded, which ran and wrote the exact report"
     if [ "$1" = rpm ]; then in_root "$root" rpm -e setwalk; else in_root "$root" dnf remove setwalk; fi
     ! in_root "$root" rpm -q setwalk > /dev/null || die "setwalk is still installed"
-    left=$(cd "$root" && find . \( -path ./etc/yum.repos.d -o -path ./etc/pki -o -path ./var/lib/rpm \
-        -o -path ./var/lib/dnf -o -path ./var/cache -o -path ./var/log \) -prune -o ! -type d -print)
+    left=$(cd "$root" && find . \( -path ./etc/yum.repos.d -o -path ./etc/pki -o -path ./root/.rpmdb -o -path ./var/lib/rpm \
+        -o -path ./var/lib/dnf -o -path ./var/cache -o -path ./var/log -o -path "./${work#/}/try-rpm/cache" \) \
+        -prune -o ! -type d -print)
     [ -z "$left" ] || die "removing $upgraded left $left behind"
     echo "$1: removed, and no file left but the package managers' records"
 }
 
-# in_root ROOT rpm|dnf ARGUMENT...: rpm or dnf on the trial root ROOT,
-# as root (see as_root), rpm without Debian's advice to use alien, dnf
-# with the repositories of ROOT alone and its cache in the scratch folder.
+# in_root ROOT rpm|dnf ARGUMENT...: rpm or dnf on the trial root ROOT, as
+# root (see as_root), rpm without Debian's advice to use alien, dnf with
+# the repositories of ROOT alone (a path in a URL has its spaces as %20).
+# Both keep their database in ROOT (Debian's rpm in HOME's .rpmdb, which is
+# ROOT's /root).
 in_root() {
-    local root=$1 top=$work/try-rpm
+    local root=$1 key
     case $2 in
     rpm)
         shift 2
-        HOME=$top/home as_root rpm --root "$root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true) ;;
+        HOME=/root as_root rpm --root "$root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true) ;;
     dnf)
         shift 2
-        HOME=$top/home as_root dnf --assumeyes --quiet --noplugins --installroot "$root" --releasever 1 \
-            --setopt=reposdir="$root/etc/yum.repos.d" --setopt=cachedir="$top/cache" \
-            --setopt=install_weak_deps=0 --refresh "$@" > "$top/dnf.log" 2>&1 || { cat "$top/dnf.log"; return 1; } ;;
+        # dnf reads a repository's file:// key on this machine, even with
+        # --installroot: it is shown the root's own key file instead. Its
+        # cache is the scratch folder's, for its lock, which it takes
+        # there, out of the root, and which as a user it could not take in
+        # this machine's /var/cache/dnf; a file or two of the cache goes
+        # to the same path within the root.
+        key=$(sed -n 's|^gpgkey=file://||p' "$root/etc/yum.repos.d/$project.repo" 2> /dev/null)
+        HOME=/root as_root dnf --assumeyes --quiet --noplugins --installroot "$root" --releasever 1 \
+            ${key:+--setopt="$project.gpgkey=file://${root// /%20}$key"} \
+            --setopt=cachedir="$work/try-rpm/cache" --setopt=install_weak_deps=0 --setopt=skip_if_unavailable=False \
+            --refresh "$@" \
+            > "$work/try-rpm/dnf.log" 2>&1 || { cat "$work/try-rpm/dnf.log"; return 1; } ;;
     *) die "in_root runs rpm or dnf, not $2" ;;
     esac
 }
