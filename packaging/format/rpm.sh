@@ -239,7 +239,9 @@ in_root() {
         # there, out of the root, and which as a user it could not take in
         # this machine's /var/cache/dnf; a file or two of the cache goes
         # to the same path within the root.
-        key=$(sed -n 's|^gpgkey=file://||p' "$root/etc/yum.repos.d/$project.repo" 2> /dev/null)
+        key=''
+        [ ! -f "$root/etc/yum.repos.d/$project.repo" ] ||
+            key=$(sed -n 's|^gpgkey=file://||p' "$root/etc/yum.repos.d/$project.repo")
         HOME=/root as_root dnf --assumeyes --quiet --noplugins --installroot "$root" --releasever 1 \
             ${key:+--setopt="$project.gpgkey=file://${root// /%20}$key"} \
             --setopt=cachedir="$work/try-rpm/cache" --setopt=install_weak_deps=0 --setopt=skip_if_unavailable=False \
