@@ -26,6 +26,10 @@ trap 'echo "pristine.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ER
 usage() { echo "usage: pristine.sh VARIANT FOLDER | --fetch VARIANT PACKAGES" >&2; exit 2; }
 [ $# -eq 2 ] || [ $# -eq 3 ] || usage
 . /etc/os-release
+# As a user, mmdebstrap's own root is a subordinate id, which must reach
+# the folder mmdebstrap makes in TMPDIR; the caller's TMPDIR may be under a
+# private folder (the release's is, in packaging/vary.sh).
+[ "$(id -u)" -eq 0 ] || export TMPDIR=/tmp
 marks=$(mktemp -d)
 trap 'rm -rf "$marks"' EXIT
 "$(dirname "$0")/sources.sh" > "$marks/sources.list"
