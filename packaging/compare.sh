@@ -70,9 +70,9 @@ signed() {
     # An RPM signature in any of its tags (EdDSA's is DSAHEADER's).
     *.rpm) [ "$(rpm -qp --qf '%|DSAHEADER?{1}:{%|RSAHEADER?{1}:{%|SIGGPG?{1}:{%|SIGPGP?{1}:{0}|}|}|}|' \
         "$release/$1" 2> /dev/null)" = 1 ] ;;
-    *.zip) unzip -p "$release/$1" '*/setwalk.exe' > "$work/program.exe" &&
+    *.zip) rm -f "$work/signature" && unzip -p "$release/$1" '*/setwalk.exe' > "$work/program.exe" &&
         osslsigncode extract-signature -in "$work/program.exe" -out "$work/signature" > /dev/null 2>&1 ;;
-    *.msi) osslsigncode extract-signature -in "$release/$1" -out "$work/signature" > /dev/null 2>&1 ;;
+    *.msi) rm -f "$work/signature" && osslsigncode extract-signature -in "$release/$1" -out "$work/signature" > /dev/null 2>&1 ;;
     *) return 1 ;;
     esac
 }
@@ -80,8 +80,23 @@ signed() {
 # unsigned_exe FILE COPY: the Windows program FILE with its signature
 # removed, written to COPY.
 unsigned_exe() {
+    rm -f "$2"
     osslsigncode remove-signature -in "$1" -out "$2" > /dev/null 2>&1 ||
         { echo "compare.sh: osslsigncode cannot remove the signature of $1" >&2; return 1; }
+}
+
+# pe_core EXE: the Windows program EXE as its Authenticode digest takes it:
+# without its checksum and certificate table entry, which signing sets and
+# osslsigncode remove-signature does not quite restore, and without the
+# zero bytes that signing pads it with to a multiple of 8.
+pe_core() {
+    python3 -c 'import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+header = struct.unpack("<I", data[0x3c:0x40])[0] + 24
+data[header + 64:header + 68] = bytes(4)
+entry = header + (128 if data[header:header + 2] == b"\x0b\x01" else 144)
+data[entry:entry + 8] = bytes(8)
+sys.stdout.buffer.write(bytes(data).rstrip(b"\0"))' "$1" 2> /dev/null
 }
 
 # same_tree FILE A B: the folders A and B, unpacked from FILE, hold the same
@@ -95,7 +110,7 @@ same_tree() {
     while IFS= read -r -d '' path; do
         if [ "${path##*/}" = setwalk.exe ]; then
             unsigned_exe "$2/$path" "$work/unsigned.exe"
-            cmp -s "$work/unsigned.exe" "$3/$path" ||
+            cmp -s "$work/unsigned.exe" "$3/$path" || cmp -s <(pe_core "$work/unsigned.exe") <(pe_core "$3/$path") ||
                 { differs "$1" "$path, its signature removed, is not the rebuild's"; show "$work/unsigned.exe" "$3/$path"; }
         else
             cmp -s "$2/$path" "$3/$path" || { differs "$1" "$path is not the rebuild's"; show "$2/$path" "$3/$path"; }
@@ -115,6 +130,8 @@ msi_tables() {
     done
     awk -F '\t' -v OFS='\t' 'NR > 3 && $3 ~ /(^|\|)setwalk\.exe$/ { $4 = "size" } { print }' "$2/File" > "$2/File.new"
     mv "$2/File.new" "$2/File"
+    # And its hash, where the installer keeps one.
+    [ ! -f "$2/MsiFileHash" ] || sed -i 's/^\(setwalk\.exe\t[0-9]*\)\t.*/\1\thash/' "$2/MsiFileHash"
 }
 
 # compare_msi FILE: the installer's tables and files are the rebuild's.
@@ -123,7 +140,7 @@ compare_msi() {
     msi_tables "$release/$1" "$work/tables/release"
     msi_tables "$rebuild/$1" "$work/tables/rebuild"
     diff -r "$work/tables/release" "$work/tables/rebuild" > "$work/tables.diff" ||
-        { differs "$1" "its tables differ:"; head -n 20 "$work/tables.diff"; }
+        { differs "$1" "its tables differ:"; head -n 20 "$work/tables.diff" || true; }
     # The size the File table gives is the size of the file inside.
     for tree in release rebuild; do
         mkdir -p "$work/msi/$tree"
@@ -149,14 +166,13 @@ compare_zip() {
     rm -rf "$work/zip"
 }
 
-# rpm_parts RPM: RPM without its signature header: its lead, then its
-# header and payload, which the signature covers.
+# rpm_parts RPM: RPM's header and payload, which the signature covers.
 rpm_parts() {
     python3 -c 'import struct, sys
 data = open(sys.argv[1], "rb").read()
 count, size = struct.unpack(">II", data[104:112])
 end = 96 + 16 + 16 * count + size
-sys.stdout.buffer.write(data[:96] + data[end + -end % 8:])' "$1"
+sys.stdout.buffer.write(data[end + -end % 8:])' "$1" 2> /dev/null
 }
 
 # compare_rpm FILE: the RPM, its signature removed with rpmsign --delsign,
@@ -172,7 +188,10 @@ compare_rpm() {
     fi
     if cmp -s "$work/unsigned.rpm" "$rebuild/$1"; then
         how="byte for byte once rpmsign --delsign has removed its signature"
-    elif cmp -s <(rpm_parts "$work/unsigned.rpm") <(rpm_parts "$rebuild/$1"); then
+    # rpmsign writes the lead anew, naming this machine's architecture: the
+    # release's own lead is compared.
+    elif cmp -s <(head -c 96 "$release/$1") <(head -c 96 "$rebuild/$1") &&
+        cmp -s <(rpm_parts "$work/unsigned.rpm") <(rpm_parts "$rebuild/$1"); then
         how="once rpmsign --delsign has removed its signature: its lead, header and payload byte for byte"
         how+=" (its signature header is $(($(stat -c %s "$rebuild/$1") - $(stat -c %s "$work/unsigned.rpm"))) bytes shorter than the rebuild's, which holds the space rpmbuild reserves for a signature)"
     else
@@ -185,7 +204,8 @@ compare_rpm() {
 # signing changes (see $variant), as SHA256SUMS and the buildinfo's
 # checksums name them.
 unsigned_lines() {
-    grep -v -E " ($(printf '%s\n' "${variant[@]}" | sed 's/[.+]/\\&/g' | paste -sd'|'))\$" "$1" || true
+    grep -v -E " ($({ printf '%s\n' "${variant[@]}"; comm -23 "$work/release.files" "$work/rebuild.files"; } |
+        sed 's/[.+]/\\&/g' | paste -sd'|'))\$" "$1" || true
 }
 
 # compare_sums FILE: SHA256SUMS or the buildinfo: the same line for each
@@ -199,7 +219,7 @@ compare_sums() {
     if grep -q '^>' "$work/sums.diff" || grep '^<' "$work/sums.diff" | grep -qv '^<  [^ ]* (= [^)]*)$' ||
         { [ "$1" = SHA256SUMS ] && [ -s "$work/sums.diff" ]; }; then
         differs "$1" "its lines for what signing does not change are not the rebuild's:"
-        head -n 20 "$work/sums.diff"
+        head -n 20 "$work/sums.diff" || true
     else
         echo "same for what signing does not change: $1${extra:+ (the release also names$extra)}"
     fi
@@ -216,13 +236,15 @@ for b in bom["components"]:
     download = [p["value"] for p in b["properties"] if p["name"] == "setwalk:download"][0]
     if download.endswith((".zip", ".msi")):
         b["hashes"] = "the signed program'"'"'s"
+# The serial number is made of the whole document.
+bom["serialNumber"] = "made of the document"
 json.dump(bom, sys.stdout, indent=1, sort_keys=True)' "${!tree}/$1" > "$work/$tree.json"
     done
     if cmp -s "$work/release.json" "$work/rebuild.json"; then
         echo "same but for the Windows programs' sha256: $1"
     else
         differs "$1" "it is not the rebuild's, but for the Windows programs' sha256:"
-        diff "$work/release.json" "$work/rebuild.json" | head -n 20
+        diff "$work/release.json" "$work/rebuild.json" | head -n 20 || true
     fi
 }
 
