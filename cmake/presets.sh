@@ -15,22 +15,23 @@ cd "$(dirname "$0")/.."
 # cross: name, toolchain file and cache variables (JSON) of each target that
 # is not the native build.
 cross() {
-    local name debian toolchain
-    while read -r name debian _ toolchain; do
-        case $toolchain in
-        -) ;;
-        linux-cross)
+    local name debian toolchain wine targets
+    targets=$(cmake/targets.sh)
+    while IFS=$'\t' read -r name debian _ toolchain _ wine _; do
+        case $toolchain:$wine in
+        -:*) ;;
+        linux-cross:-)
             printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_ARCH\": \"$debian\" }" \
                 "Linux on $debian, tested under qemu-user" ;;
-        windows-x86)
+        *:win32)
             printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
                 "32-bit Windows console (MinGW-w64), tested under wine" ;;
-        windows-x64)
+        *:win64)
             printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
                 "64-bit Windows console (MinGW-w64), tested under 64-bit wine" ;;
         *) echo "presets.sh: cmake/targets names a toolchain it does not know, $toolchain" >&2; exit 1 ;;
         esac
-    done < <(grep -v '^#' cmake/targets)
+    done <<< "$targets"
 }
 
 # list ITEM...: the items, a JSON array's elements, one a line.

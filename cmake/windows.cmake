@@ -2,8 +2,16 @@
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # A Windows console program, cross-built with Debian's MinGW-w64 for the
 # processor that the including toolchain file names (windows-x86.cmake,
-# windows-x64.cmake): SETWALK_MINGW, the compilers' triplet, and
-# SETWALK_WINEARCH, the kind of wine prefix its tests run in.
+# windows-x64.cmake) with SETWALK_MINGW, the compilers' triplet, and
+# SETWALK_TOOLCHAIN, its own name. Its row of cmake/targets gives
+# SETWALK_WINEARCH, the width of the wine (and of its prefix) that runs
+# the tests.
+include(${CMAKE_CURRENT_LIST_DIR}/targets.cmake)
+setwalk_target(toolchain ${SETWALK_TOOLCHAIN} windows)
+if(NOT windows_wine MATCHES "^win(32|64)$")
+  message(FATAL_ERROR "cmake/targets has no Windows row whose toolchain is ${SETWALK_TOOLCHAIN}")
+endif()
+set(SETWALK_WINEARCH ${windows_wine})
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_CXX_COMPILER ${SETWALK_MINGW}-g++)
 set(CMAKE_RC_COMPILER ${SETWALK_MINGW}-windres)

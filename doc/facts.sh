@@ -39,21 +39,23 @@ listed() {
     grep -F "| \`$1" README.md | sed 's/^[^|]*|[^|]*|//' | grep -o '`[^`]*`' | tr -d '`' | sort
 }
 # same_as_targets WHAT LISTED AWK: LISTED, README.md's list of WHAT, is
-# what the program AWK prints of the rows of cmake/targets.
+# what the program AWK prints of the rows of cmake/targets, as
+# cmake/targets.sh gives them: tab-separated, the downloads in field 5.
+rows=$(cmake/targets.sh)
 same_as_targets() {
     local targets
-    targets=$(grep -v '^#' cmake/targets | awk "$3" | sort)
+    targets=$(awk -F '\t' "$3" <<< "$rows" | sort)
     [ "$2" = "$targets" ] || differs README.md "$1 are $(paste -sd' ' <<< "$2")" \
         "cmake/targets has $(paste -sd' ' <<< "$targets")"
 }
 # shellcheck disable=SC2016 # awk's fields, not the shell's
 {
     same_as_targets "the tarballs' architectures" "$(listed 'setwalk-<version>-linux-<arch>.tar.gz')" \
-        '$2 != "-" { sub(/^linux-/, "", $1); print $1 }'
-    same_as_targets "the Debian architectures" "$(listed 'setwalk_<version>_<arch>.deb')" '$2 != "-" { print $2 }'
-    same_as_targets "the RPM architectures" "$(listed 'setwalk-<version>-1.<arch>.rpm')" '$3 != "-" { print $3 }'
+        '$5 ~ /(^|,)tarball(,|$)/ { sub(/^linux-/, "", $1); print $1 }'
+    same_as_targets "the Debian architectures" "$(listed 'setwalk_<version>_<arch>.deb')" '$5 ~ /(^|,)deb(,|$)/ { print $2 }'
+    same_as_targets "the RPM architectures" "$(listed 'setwalk-<version>-1.<arch>.rpm')" '$5 ~ /(^|,)rpm(,|$)/ { print $3 }'
     same_as_targets "the Windows downloads" \
         "$(grep -o '^| `setwalk-<version>-windows-[a-z0-9]*' README.md | sed 's/.*<version>-//' | sort -u)" \
-        '$2 == "-" { print $1 }'
+        '$5 ~ /(^|,)(zip|msi)(,|$)/ { print $1 }'
 }
 echo "ok: README.md's downloads are those of cmake/targets"

@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # The record of what a release's bytes depend on, setwalk-VERSION.buildinfo,
@@ -7,6 +7,7 @@
 # assembler and linker, every library linked in, and every tool that wrote
 # a download's bytes. A rebuild with these packages, from the same commit,
 # gives the same bytes.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/state.sh"
 
 # The tools that write the downloads' bytes, beside the compilers, and the
 # Python modules among them.
@@ -48,7 +49,7 @@ write_buildinfo() {
             toolchain_files "$build"
         done | sort -u | while read -r file; do owning_package "$file"; done
         for tool in "${buildinfo_tools[@]}" ${sign_key:+"${buildinfo_signing[@]}"} \
-            ${authenticode:+"${buildinfo_authenticode[@]}"}; do
+            ${certificate:+"${buildinfo_authenticode[@]}"}; do
             owning_package "$(realpath "$(command -v "$tool")")"
         done
         for tool in "${buildinfo_modules[@]}"; do
@@ -93,7 +94,7 @@ check_buildinfo() {
     while read -r sysroot; do
         [ -z "$sysroot" ] || databases+=("$sysroot/var/lib/dpkg")
     done < <(cat "$work"/stage/*.sysroot | sort -u)
-    holds "$info" " $(owning_package "$(realpath "$(command -v g++)")") (= "
+    says "$info" " $(owning_package "$(realpath "$(command -v g++)")") (= "
     while read -r package known; do
         known=${known#'(= '} known=${known%%)*}
         for database in "${databases[@]}"; do

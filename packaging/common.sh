@@ -1,24 +1,18 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
-# What the release and its download formats share: how a download's files
-# are listed, laid out and archived, and the checks that more than one
-# format makes. release.sh sources this first; the globals it names
-# ($work, $dist, $version, $root, $packaging) are the release's.
-
-# Debian's own tools before any other of the same name (a Python of pyenv's,
-# say): the buildinfo names the packages of what the release ran.
-export PATH=/usr/bin:/usr/sbin:$PATH
+# What the release and its download formats share: the facts of the tree,
+# the table of targets, how a download's files are listed, laid out and
+# archived, and the checks that more than one format makes.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/state.sh"
 
 die() { echo "release: $*" >&2; exit 1; }
 
-# read_facts: the facts the formats take from the source tree in $root:
-# $project and $version, from project() in CMakeLists.txt; $licence,
-# setwalk's own, from its source's SPDX line; the $report and $report_crlf
-# its programs must write; and $glibc, the version of the C library that
-# the Linux programs link.
-# shellcheck disable=SC2034 # the facts are for the formats' files
+# read_facts: the facts of the tree in $root and its table of targets
+# (see state.sh); the project's name and version are read here alone.
+# shellcheck disable=SC2034 # the facts are for the other modules
 read_facts() {
+    local rows
     project=$(sed -n 's/^project(\([a-z0-9-]*\)$/\1/p' "$root/CMakeLists.txt")
     version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
     [ -n "$project" ] || die "no name in CMakeLists.txt's project()"
@@ -29,7 +23,51 @@ read_facts() {
     maintainer="The $project authors <$project@example.org>"
     report=$root/tests/report.txt report_crlf=$root/tests/report-crlf.txt
     glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
+    rows=$("$root/cmake/targets.sh") || die "cmake/targets is not a table the release can follow"
+    mapfile -t targets <<< "$rows"
 }
+
+# target NAME COLUMN: the column COLUMN of target NAME's row of the table:
+# debian, rpm, toolchain, downloads (separated by spaces), wine, msi,
+# upgrade or program.
+target() {
+    local row name debian rpm toolchain downloads wine msi upgrade program
+    for row in "${targets[@]}"; do
+        # shellcheck disable=SC2034 # each column is read by its name, below
+        IFS=$'\t' read -r name debian rpm toolchain downloads wine msi upgrade program <<< "$row"
+        [ "$name" = "$1" ] || continue
+        case $2 in
+        debian | rpm | toolchain | wine | msi | upgrade | program) echo "${!2}" ;;
+        downloads) echo "${downloads//,/ }" ;;
+        *) die "cmake/targets has no column $2" ;;
+        esac
+        return
+    done
+    die "cmake/targets has no target $1"
+}
+
+# for_each_download ACTION: ACTION_FORMAT NAME for each download of each
+# target, in the table's order.
+for_each_download() {
+    local row name format
+    for row in "${targets[@]}"; do
+        name=${row%%$'\t'*}
+        for format in $(target "$name" downloads); do
+            # A format that installs nothing has no trial beyond its check.
+            [ "$1" != try ] || declare -F "try_$format" > /dev/null || continue
+            "${1}_$format" "$name"
+        done
+    done
+}
+
+# news NEWS: the entries of NEWS.md, newest first, as lines of two fields
+# separated by a tab: "entry" and VERSION DAY for an entry's heading, then
+# "item" and its first line, and "more" and each further line, for each of
+# its items. The one reader of NEWS.md's form.
+news() {
+    sed -n -e 's/^## \([^ ]*\) (\([0-9-]*\))$/entry\t\1 \2/p' -e 's/^- /item\t/p' -e 's/^  /more\t/p' "$1"
+}
+
 step() { printf '\n=== %s\n' "$*"; }
 
 # unable CHECK WHAT WHY: WHAT cannot be checked on this machine, for WHY.
@@ -42,23 +80,17 @@ unable() {
     skipped+=("$2 ($1): $3")
 }
 
-# wine_check TOOLCHAIN: the check that runs a Windows target's programs
-# under wine, by the name that lets a release skip it.
-wine_check() {
-    case $1 in
-    windows-x86) echo wine32 ;;
-    windows-x64) echo wine64 ;;
-    *) die "$1 is not a Windows target" ;;
-    esac
-}
+# wine_check NAME: the check that runs Windows target NAME's programs
+# under wine, by the name that lets a release skip it: wine32 or wine64.
+wine_check() { target "$1" wine | sed 's/^win/wine/'; }
 
-# wine_runs NAME TOOLCHAIN WHAT: Windows target NAME's programs can run
-# under wine here; when wine cannot start, WHAT is a check this machine
-# cannot make (see unable), and the status is 1.
+# wine_runs NAME WHAT: Windows target NAME's programs can run under wine
+# here; when wine cannot start, WHAT is a check this machine cannot make
+# (see unable), and the status is 1.
 wine_runs() {
     local why
     why=$(on_target "$1" --version 2>&1 > /dev/null) && return
-    unable "$(wine_check "$2")" "$3" "${why:-$(paste -sd' ' "$work/stage/$1.runner") cannot start on this machine}"
+    unable "$(wine_check "$1")" "$2" "${why:-$(paste -sd' ' "$work/stage/$1.runner") cannot start on this machine}"
     return 1
 }
 
@@ -82,7 +114,7 @@ package_files() {
         [ -e "$file" ] || file=$file.exe
         if [ -e "$file" ]; then
             printf '%s\t%s\t%s\n' "$file" "${file#"$1"/}" "$flat"
-        elif [ "$condition" != "if linked" ]; then
+        elif [ "$condition" != "if staged" ]; then
             die "${1##*/} lacks $path"
         fi
     done < <(grep -v '^#' "$packaging/contents")
@@ -258,20 +290,28 @@ expect_processor() {
 # says WANTED.
 field() { [ "$3" = "$4" ] || die "$1: its $2 is \"$3\", not \"$4\""; }
 
+# credits: packaging/credits, a row a line, its three columns (the source
+# package, its licence, the licence texts that go beside the notices)
+# separated by tabs. The one reader of that table's form.
+credits() { awk '!/^#/ && NF { split($0, c, "  +"); print c[1] "\t" c[2] "\t" c[3] }' "$packaging/credits"; }
+
+# credit SOURCE COLUMN: the licence (2) or licence texts (3) that
+# packaging/credits gives the source package SOURCE; nothing for one it
+# does not credit.
+credit() { credits | awk -F '\t' -v s="$1" -v c="$2" '$1 == s { print $c }'; }
+
 # licences RECORDS: the licence of a program whose link records are
 # RECORDS, as one SPDX expression: setwalk's own and that of each source
-# package whose code the link took (packaging/credits).
+# package whose code the link took.
 licences() {
     {
         echo "$licence"
-        cut -f3 "$1" | sort -u | while read -r source; do
-            awk -v s="$source" '!/^#/ && $1 == s { split($0, c, "  +"); print c[2] }' "$packaging/credits"
-        done
+        cut -f3 "$1" | sort -u | while read -r source; do credit "$source" 2; done
     } | paste -sd'|' | sed 's/|/ AND /g'
 }
 
-# holds FILE TEXT...: FILE holds each TEXT.
-holds() {
+# says FILE TEXT...: FILE says each TEXT.
+says() {
     local file=$1 text
     shift
     for text; do grep -qF -- "$text" "$file" || die "${file#"$work"/} does not say \"$text\""; done
@@ -280,9 +320,9 @@ holds() {
 # same_file WANTED FILE: FILE is byte for byte WANTED.
 same_file() { cmp -s "$1" "$2" || die "${2#"$work"/} is not ${1##*/}"; }
 
-# later_version: the next patch version after $version, which the packages'
-# upgrade trials make a package of.
-later_version() { awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$version"; }
+# later_version VERSION: the next patch version after VERSION, which the
+# packages' upgrade trials make a package of.
+later_version() { awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$1"; }
 
 # native_trial ARCH WHAT: a package of the Debian architecture ARCH is
 # tried here, as WHAT, where it is this machine's and the release can have

@@ -13,18 +13,17 @@ set -eEuo pipefail
 trap 'echo "fetch.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 root=$(cd "$(dirname "$0")/.." && pwd)
 : "${SETWALK_SYSROOTS:?release.sh --fetch sets it}" "${SETWALK_DEBIAN_PACKAGES:?}" "${SETWALK_NPM_CACHE:?}"
-while read -r _ arch _ toolchain; do
-    case $toolchain in
-    linux-cross) echo "the sysroot of $arch: $("$root/cmake/sysroot.sh" "$arch")" ;;
-    windows-x86)
-        if why=$("$root/cmake/wine32-root.sh" can); then
-            "$root/cmake/wine32-root.sh" make
-            echo "the root for 32-bit wine: $("$root/cmake/wine32-root.sh" where)"
-        else
-            echo "no root for 32-bit wine: $why"
-        fi ;;
-    esac
-done < <(grep -v '^#' "$root/cmake/targets")
+targets=$("$root/cmake/targets.sh")
+while IFS=$'\t' read -r _ arch _ toolchain _ wine _; do
+    [ "$toolchain" != linux-cross ] || echo "the sysroot of $arch: $("$root/cmake/sysroot.sh" "$arch")"
+    [ "$wine" = win32 ] || continue
+    if why=$("$root/cmake/wine32-root.sh" can); then
+        "$root/cmake/wine32-root.sh" make
+        echo "the root for 32-bit wine: $("$root/cmake/wine32-root.sh" where)"
+    else
+        echo "no root for 32-bit wine: $why"
+    fi
+done <<< "$targets"
 "$root/packaging/debian/pristine.sh" --fetch minbase "$SETWALK_DEBIAN_PACKAGES"
 validator=$(mktemp -d)
 trap 'rm -rf "$validator"' EXIT

@@ -13,11 +13,9 @@
 set -eEuo pipefail
 trap 'echo "notices.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
 [ $# -eq 4 ] || { echo "usage: notices.sh RECORDS PROGRAM VERSION DIR" >&2; exit 2; }
+# shellcheck source=packaging/state.sh
+. "$(dirname "$0")/state.sh"
 records=$1 program=$2 version=$3 dir=$4
-credits=$(dirname "$0")/credits
-
-# credit SOURCE FIELD: the licence (2) or texts (3) column for SOURCE.
-credit() { awk -v s="$1" -v f="$2" '!/^#/ && $1 == s { split($0, c, "  +"); print c[f] }' "$credits"; }
 
 sources=$(cut -f3 "$records" | sort -u)
 for source in $sources; do

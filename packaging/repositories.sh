@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # A signed release's package repositories, folders that a maintainer
@@ -9,6 +9,7 @@
 # setwalk.repo, which name the repository at $repository_url and the
 # public key where the README has the user install it, after checking its
 # fingerprint: never a key fetched from beside the downloads.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/state.sh"
 
 # Where the maintainer serves the release's files: the repositories at
 # apt/ and rpm/ below it, the public key beside them.

@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # The release's signatures: OpenPGP ones with the maintainer's key
@@ -8,10 +8,7 @@
 # signature older than its key does not verify), so that a release signed
 # twice with one key is the same bytes. And their checks, made as a user
 # makes them: with the public key, or the certificate's CA, alone.
-
-# The public key as the release ships it: armoured for people and rpm,
-# binary for apt's Signed-By.
-keyring=setwalk-archive-keyring
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/state.sh"
 
 # set_up_signing: $sign_time, the time every OpenPGP signature gets, and
 # the public key in $dist; says which key signs.
@@ -32,18 +29,19 @@ gpg_sign() {
         "$@" 2> >(grep -v 'running with faked system time' >&2 || true)
 }
 
-# sign_rpm RPM: RPM signed in place, as rpm signs packages.
+# sign_rpm RPM KEY: RPM signed in place with KEY, as rpm signs packages.
 sign_rpm() {
-    HOME=$work/home rpmsign --addsign --define '__gpg /usr/bin/gpg' --define "_gpg_name $sign_key" \
+    HOME=$work/home rpmsign --addsign --define '__gpg /usr/bin/gpg' --define "_gpg_name $2" \
         --define '_gpg_digest_algo sha512' \
         --define "_gpg_sign_cmd_extra_args --batch --no-tty --faked-system-time $sign_time!" "$1" \
         > "$work/check/rpmsign" 2>&1 || { cat "$work/check/rpmsign"; die "rpmsign failed for ${1##*/}"; }
 }
 
-# authenticode FILE: FILE, a Windows program or installer, signed in place
-# with the certificate, at SOURCE_DATE_EPOCH and without a timestamp server.
-authenticode() {
-    osslsigncode sign -pkcs12 "$authenticode" -pass "${SETWALK_AUTHENTICODE_PASSWORD:-}" -h sha256 \
+# sign_authenticode FILE: FILE, a Windows program or installer, signed in
+# place with the certificate, at SOURCE_DATE_EPOCH and without a timestamp
+# server.
+sign_authenticode() {
+    osslsigncode sign -pkcs12 "$certificate" -pass "${SETWALK_AUTHENTICODE_PASSWORD:-}" -h sha256 \
         -n setwalk -i https://example.org/setwalk -time "$SOURCE_DATE_EPOCH" -in "$1" -out "$1.signed" \
         > "$work/check/osslsigncode" 2>&1 || { cat "$work/check/osslsigncode"; die "osslsigncode cannot sign ${1##*/}"; }
     mv "$1.signed" "$1"
@@ -80,9 +78,9 @@ verify_authenticode() {
     local check=$work/check/authenticode chain content offset header length
     if [ ! -d "$check" ]; then
         mkdir "$check"
-        openssl pkcs12 -in "$authenticode" -passin "pass:${SETWALK_AUTHENTICODE_PASSWORD:-}" \
-            -clcerts -nokeys -out "$check/certificate.pem" 2> /dev/null || die "cannot read ${authenticode##*/}"
-        openssl pkcs12 -in "$authenticode" -passin "pass:${SETWALK_AUTHENTICODE_PASSWORD:-}" \
+        openssl pkcs12 -in "$certificate" -passin "pass:${SETWALK_AUTHENTICODE_PASSWORD:-}" \
+            -clcerts -nokeys -out "$check/certificate.pem" 2> /dev/null || die "cannot read ${certificate##*/}"
+        openssl pkcs12 -in "$certificate" -passin "pass:${SETWALK_AUTHENTICODE_PASSWORD:-}" \
             -cacerts -nokeys -out "$check/ca.pem" 2> /dev/null
         [ ! -f /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >> "$check/ca.pem"
     fi
@@ -111,7 +109,7 @@ verify_authenticode() {
     openssl smime -verify -binary -inform DER -in "$check/signature.der" -content "$content" \
         -nointern -certfile "$check/certificate.pem" -CAfile "$check/certificate.pem" \
         -partial_chain -purpose any -out /dev/null > "$check/smime" 2>&1 ||
-        { cat "$check/smime"; die "the Authenticode signature of ${1##*/} is not made with ${authenticode##*/}"; }
+        { cat "$check/smime"; die "the Authenticode signature of ${1##*/} is not made with ${certificate##*/}"; }
     rm "$check/signature.der" "$content"
     [ ! -e "$check/chain-said" ] || return 0
     touch "$check/chain-said"

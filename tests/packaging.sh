@@ -49,36 +49,37 @@ command -v dpkg-query > /dev/null || { echo "skipped: no dpkg database here"; ex
 [ -f "$map" ] || { echo "skipped: this toolchain writes no link map"; exit 77; }
 
 if [[ $name == *-fault || $name == *-no-* ]]; then
-    # The build's row of cmake/targets, and the command that runs its
+    # The build's target in cmake/targets, and the command that runs its
     # programs here.
-    target=("${@:6:4}") launcher=("${@:10}")
-    # needs TOOL...: the case is skipped, saying which, where one is missing.
-    needs() {
+    target_name=$6 launcher=("${@:7}")
+    # skip_without TOOL...: the case is skipped, saying which, where one is
+    # missing.
+    skip_without() {
         local tool
         for tool; do command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }; done
     }
-    # release_around STAGE PROGRAM-PATH: the release's globals (which its
-    # sourced files use) and functions here, with this build's program installed into $work/stage/STAGE as
-    # the release installs it, with its link records and notices (which
-    # call it PROGRAM-PATH).
-    # shellcheck disable=SC2034
+    # release_around STAGE PROGRAM-PATH: the release's state and functions
+    # here (packaging/state.sh), with this build's program installed into
+    # $work/stage/STAGE as the release installs it, with its link records
+    # and notices (which call it PROGRAM-PATH).
     release_around() {
-        root=$source packaging=$source/packaging dist=$work/dist skipped=() release_env=()
-        sign_key='' authenticode=''
+        local scratch=$work
+        # shellcheck source=packaging/state.sh
+        . "$source/packaging/state.sh"
+        work=$scratch dist=$scratch/dist
         # What a check runs under wine is tried by the release itself; where
         # wine cannot start, the cases check the rest.
         skippable=(wine32 wine64)
+        # Debian's own tools before any other of the same name (a Python of
+        # pyenv's, say), as in the release's own environment: the buildinfo
+        # names the packages of what the release ran.
+        PATH=/usr/bin:/usr/sbin:$PATH
         # The commit's time, as the release takes it (lintian rejects
         # files dated long ago); a source tree without git takes now.
         SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2> /dev/null || date +%s)
         export SOURCE_DATE_EPOCH
         mkdir -p "$work/stage" "$work/pack" "$dist" "$work/check" "$work/build"
-        local file stage=$work/stage/$1
-        for file in common.sh format/tarball.sh format/deb.sh format/rpm.sh format/zip.sh \
-            format/msi.sh format/source.sh sbom/sbom.sh buildinfo.sh sign.sh repositories.sh; do
-            # shellcheck source=/dev/null
-            . "$packaging/$file"
-        done
+        local stage=$work/stage/$1
         read_facts
         "$SETWALK_CMAKE" --install "${map%/*}" --strip --prefix "$stage" > /dev/null
         echo "$sysroot" > "$stage.sysroot"
@@ -89,6 +90,12 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         # As the release does for a Debian package: glibc comes with libc6.
         [[ $1 != *.deb ]] || sed -i '/\tglibc\t/d' "$stage.records"
         "$packaging/notices.sh" "$stage.records" "$2" "$version" "$stage/share/doc/setwalk"
+    }
+    # with_row COLUMN VALUE: this build's row of the table, as the release
+    # read it, says VALUE in its column COLUMN (see cmake/targets.sh).
+    with_row() {
+        mapfile -t targets < <(printf '%s\n' "${targets[@]}" |
+            awk -F '\t' -v OFS='\t' -v t="$target_name" -v c="$1" -v v="$2" '$1 == t { $c = v } 1')
     }
     # retar TOP: the tarball made again of its folder TOP, as it is now.
     retar() { tar_folder "$1" | gzip -9n > "$dist/$1.tar.gz"; }
@@ -130,96 +137,99 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
     # shellcheck disable=SC2154,SC2034 # the release's globals, which read_facts and the cases set
     case $name in
     tarball-fault)
-        release_around "${target[0]}" bin/setwalk
-        top=setwalk-$version-${target[0]}
-        pack_tarball "${target[@]}"
-        passes "a tarball" check_tarball "${target[@]}"
+        release_around "$target_name" bin/setwalk
+        top=setwalk-$version-$target_name
+        pack_tarball "$target_name"
+        passes "a tarball" check_tarball "$target_name"
         echo "built on $(uname -n)" > "$work/pack/$top/share/doc/setwalk/BUILT-ON"
         retar "$top"
         stops "a tarball with a file more" "$top.tar.gz holds share/doc/setwalk/BUILT-ON," \
-            check_tarball "${target[@]}"
+            check_tarball "$target_name"
         rm "$work/pack/$top/share/doc/setwalk/BUILT-ON" "$work/pack/$top/share/doc/setwalk/LGPL-2.1"
         retar "$top"
         stops "a tarball without LGPL-2.1" "$top.tar.gz lacks share/doc/setwalk/LGPL-2.1" \
-            check_tarball "${target[@]}"
+            check_tarball "$target_name"
         # A build for the wrong processor, staged and packed as the release would.
-        if other=$(another_processor "$work/stage/${target[0]}/bin/setwalk" "${target[1]}"); then
+        if other=$(another_processor "$work/stage/$target_name/bin/setwalk" "$(target "$target_name" debian)"); then
             rm -r "$work/pack/$top"
-            pack_tarball "${target[@]}"
-            stops "a tarball with $other program" "bin/setwalk is not a program for ${target[1]}:" \
-                check_tarball "${target[@]}"
+            pack_tarball "$target_name"
+            stops "a tarball with $other program" "bin/setwalk is not a program for $(target "$target_name" debian):" \
+                check_tarball "$target_name"
         fi ;;
     rpm-fault)
-        needs rpmbuild rpmlint rpm2cpio cpio
-        release_around "${target[0]}" bin/setwalk
-        pack_rpm "${target[@]}"
-        passes "an RPM" check_rpm "${target[@]}"
+        skip_without rpmbuild rpmlint rpm2cpio cpio
+        release_around "$target_name" bin/setwalk
+        pack_rpm "$target_name"
+        passes "an RPM" check_rpm "$target_name"
         # A summary that ends in a dot, which rpmlint warns of.
         cp -R "$packaging" "$work/packaging"
         packaging=$work/packaging
         sed -i 's/^\(Summary: .*\)$/\1./' "$packaging/rpm/setwalk.spec.in"
         rm -r "$work/rpm"
-        pack_rpm "${target[@]}"
+        pack_rpm "$target_name"
         packaging=$source/packaging
-        stops "an RPM whose summary ends in a dot" "summary-ended-with-dot" check_rpm "${target[@]}"
+        stops "an RPM whose summary ends in a dot" "summary-ended-with-dot" check_rpm "$target_name"
         # An RPM made from a list of contents without the man page.
         cp "$source/packaging/rpm/setwalk.spec.in" "$work/packaging/rpm/"
         sed -i '/^share\/man\//d' "$work/packaging/contents"
         rm -r "$work/rpm"
-        packaging=$work/packaging pack_rpm "${target[@]}"
-        stops "an RPM without its man page" "lacks usr/share/man/man1/setwalk.1.gz" check_rpm "${target[@]}" ;;
+        packaging=$work/packaging pack_rpm "$target_name"
+        stops "an RPM without its man page" "lacks usr/share/man/man1/setwalk.1.gz" check_rpm "$target_name" ;;
     deb-fault | deb-no-lintian)
-        needs lintian dpkg-deb dpkg-shlibdeps
-        release_around "${target[0]}.deb" /usr/bin/setwalk
-        pack_deb "${target[@]}"
-        deb=$dist/setwalk_${version}_${target[1]}.deb
-        passes "a Debian package" check_deb "${target[@]}"
+        skip_without lintian dpkg-deb dpkg-shlibdeps
+        release_around "$target_name.deb" /usr/bin/setwalk
+        pack_deb "$target_name"
+        deb=$dist/setwalk_${version}_$(target "$target_name" debian).deb
+        passes "a Debian package" check_deb "$target_name"
         if [ "$name" = deb-fault ]; then
             with_executable_readme "$deb" "$work/planted.deb"
             mv "$work/planted.deb" "$deb"
             stops "a package with a lintian warning" "W: setwalk: executable-not-elf-or-script" \
-                check_deb "${target[@]}"
+                check_deb "$target_name"
             dpkg-deb -R "$deb" "$work/more"
             echo "built on $(uname -n)" > "$work/more/usr/share/doc/setwalk/BUILT-ON"
             dpkg-deb --root-owner-group -Zxz --build "$work/more" "$deb" > /dev/null
-            stops "a package with a file more" "holds usr/share/doc/setwalk/BUILT-ON," check_deb "${target[@]}"
+            stops "a package with a file more" "holds usr/share/doc/setwalk/BUILT-ON," check_deb "$target_name"
         else
             mkdir "$work/bin"
             ln -s /bin/false "$work/bin/lintian"
             PATH=$work/bin:$PATH stops "a package checked while lintian cannot run" \
-                "lintian exited with status 1" check_deb "${target[@]}"
+                "lintian exited with status 1" check_deb "$target_name"
         fi ;;
     zip-fault)
-        needs zip unzip file objdump
-        release_around "${target[0]}" setwalk.exe
-        top=setwalk-$version-${target[0]}
-        pack_zip "${target[@]}"
-        passes "a zip" check_zip "${target[@]}"
-        stops "a zip of a toolchain it does not know" "windows-arm64 is a toolchain whose Windows programs" \
-            check_zip "${target[@]:0:3}" windows-arm64
+        skip_without zip unzip file objdump
+        release_around "$target_name" setwalk.exe
+        top=setwalk-$version-$target_name
+        pack_zip "$target_name"
+        passes "a zip" check_zip "$target_name"
+        # A row of cmake/targets that names another kind of program.
+        with_row 9 "PE32+ executable (console) Aarch64"
+        stops "a zip of another program than its row names" "setwalk.exe is not PE32+ executable (console) Aarch64" \
+            check_zip "$target_name"
+        read_facts
         # rezip: the zip made again of its folder, as it is now.
         rezip() { rm "$dist/$top.zip" && (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@); }
         rm "$work/pack/$top/LICENSE"
         rezip
-        stops "a zip without LICENSE" "$top.zip lacks LICENSE" check_zip "${target[@]}"
+        stops "a zip without LICENSE" "$top.zip lacks LICENSE" check_zip "$target_name"
         # A program that also imports user32.dll, stripped like the others,
         # staged and packed as the release would.
         printf '#include <windows.h>\nint main() { return GetDesktopWindow() == nullptr; }\n' > "$work/third.cpp"
-        "$SETWALK_CXX" -s -static -o "$work/stage/${target[0]}/bin/setwalk.exe" "$work/third.cpp" -luser32
+        "$SETWALK_CXX" -s -static -o "$work/stage/$target_name/bin/setwalk.exe" "$work/third.cpp" -luser32
         rm -r "$work/pack/$top" "$dist/$top.zip"
-        pack_zip "${target[@]}"
+        pack_zip "$target_name"
         stops "a zip whose program imports a third DLL" "setwalk.exe imports more than KERNEL32 and msvcrt" \
-            check_zip "${target[@]}" ;;
+            check_zip "$target_name" ;;
     authenticode-fault)
-        needs osslsigncode openssl gpg zip unzip file objdump
-        release_around "${target[0]}" setwalk.exe
-        top=setwalk-$version-${target[0]}
+        skip_without osslsigncode openssl gpg zip unzip file objdump
+        release_around "$target_name" setwalk.exe
+        top=setwalk-$version-$target_name
         "$source/tests/throwaway-keys.sh" "$work/keys" $((SOURCE_DATE_EPOCH - 86400)) > /dev/null
-        authenticode=$work/keys/authenticode.p12
-        cp "$work/stage/${target[0]}/bin/setwalk.exe" "$work/unsigned.exe"
-        authenticode "$work/stage/${target[0]}/bin/setwalk.exe"
-        pack_zip "${target[@]}"
-        passes "a zip with a signed program" check_zip "${target[@]}"
+        certificate=$work/keys/authenticode.p12
+        cp "$work/stage/$target_name/bin/setwalk.exe" "$work/unsigned.exe"
+        sign_authenticode "$work/stage/$target_name/bin/setwalk.exe"
+        pack_zip "$target_name"
+        passes "a zip with a signed program" check_zip "$target_name"
         # Signed twice, the same program gives the same bytes; not where the
         # signature takes the clock's time.
         # shellcheck disable=SC2317 # run by passes and stops
@@ -228,7 +238,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
             for copy in once twice; do
                 cp "$work/unsigned.exe" "$work/$copy.exe"
                 [ -z "${1:-}" ] || { sleep 1.1; SOURCE_DATE_EPOCH=$(date +%s); }
-                authenticode "$work/$copy.exe"
+                sign_authenticode "$work/$copy.exe"
             done
             cmp -s "$work/once.exe" "$work/twice.exe" || die "signing setwalk.exe twice gave two different programs"
         }
@@ -243,48 +253,48 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
             -subj '/CN=setwalk self-signed signer' -addext 'keyUsage=critical,digitalSignature' \
             -addext 'extendedKeyUsage=codeSigning' 2> /dev/null
         openssl pkcs12 -export -inkey "$work/self.key" -in "$work/self.pem" -passout pass: -out "$work/self.p12"
-        for authenticode in "$work/no-chain.p12" "$work/self.p12"; do
+        for certificate in "$work/no-chain.p12" "$work/self.p12"; do
             rm -r "$work/check/authenticode" "$work/pack/$top" "$dist/$top.zip"
-            cp "$work/unsigned.exe" "$work/stage/${target[0]}/bin/setwalk.exe"
-            authenticode "$work/stage/${target[0]}/bin/setwalk.exe"
-            pack_zip "${target[@]}"
-            passes "a zip signed with ${authenticode##*/}" check_zip "${target[@]}"
+            cp "$work/unsigned.exe" "$work/stage/$target_name/bin/setwalk.exe"
+            sign_authenticode "$work/stage/$target_name/bin/setwalk.exe"
+            pack_zip "$target_name"
+            passes "a zip signed with ${certificate##*/}" check_zip "$target_name"
         done
         rm -r "$work/check/authenticode"
-        authenticode=$work/keys/authenticode.p12
+        certificate=$work/keys/authenticode.p12
         stops "a program signed with another certificate" "setwalk.exe is not made with authenticode.p12" \
-            check_zip "${target[@]}"
+            check_zip "$target_name"
         # An installer signed with it, and one byte of it changed after.
         if command -v wixl msibuild msiinfo msiextract > /dev/null; then
             rm -r "$work/check/authenticode"
-            pack_msi "${target[@]}"
-            passes "a signed installer" check_msi "${target[@]}"
-            msi=$dist/setwalk-$version-${target[0]}.msi
+            pack_msi "$target_name"
+            passes "a signed installer" check_msi "$target_name"
+            msi=$dist/setwalk-$version-$target_name.msi
             printf 'X' | dd of="$msi" bs=1 seek=$(($(stat -c %s "$msi") - 4096)) conv=notrunc status=none
             stops "an installer changed after it was signed" "${msi##*/} is not the file its Authenticode signature" \
-                check_msi "${target[@]}"
+                check_msi "$target_name"
         fi
         # One byte of the program changed after it was signed.
         rm -r "$work/check/authenticode"
-        printf 'X' | dd of="$work/stage/${target[0]}/bin/setwalk.exe" bs=1 seek=1024 conv=notrunc status=none
+        printf 'X' | dd of="$work/stage/$target_name/bin/setwalk.exe" bs=1 seek=1024 conv=notrunc status=none
         rm -r "$work/pack/$top" "$dist/$top.zip"
-        pack_zip "${target[@]}"
+        pack_zip "$target_name"
         stops "a program changed after it was signed" "setwalk.exe is not the file its Authenticode signature was made for" \
-            check_zip "${target[@]}" ;;
+            check_zip "$target_name" ;;
     signature-fault)
-        needs gpg gpgv rpmbuild rpmsign rpm2cpio cpio rpmlint apt-ftparchive createrepo_c dpkg-deb
-        release_around "${target[0]}" bin/setwalk
+        skip_without gpg gpgv rpmbuild rpmsign rpm2cpio cpio rpmlint apt-ftparchive createrepo_c dpkg-deb
+        release_around "$target_name" bin/setwalk
         sign_key=$("$source/tests/throwaway-keys.sh" "$work/keys" $((SOURCE_DATE_EPOCH - 86400)))
         export GNUPGHOME=$work/keys/gnupg
         set_up_signing > /dev/null
-        pack_rpm "${target[@]}"
-        rpm=$dist/setwalk-$version-1.${target[2]}.rpm
+        pack_rpm "$target_name"
+        rpm=$dist/setwalk-$version-1.$(target "$target_name" rpm).rpm
         passes "a signed RPM" verify_rpm "$rpm"
         # The same RPM signed again, with a key the release does not know.
         "$source/tests/throwaway-keys.sh" "$work/other" $((SOURCE_DATE_EPOCH - 86400)) > /dev/null
         cp "$rpm" "$work/release-signed.rpm"
-        GNUPGHOME=$work/other/gnupg sign_key=$(GNUPGHOME=$work/other/gnupg gpg --batch --with-colons \
-            --list-secret-keys | awk -F: '$1 == "fpr" { print $10; exit }') sign_rpm "$rpm"
+        GNUPGHOME=$work/other/gnupg sign_rpm "$rpm" "$(GNUPGHOME=$work/other/gnupg gpg --batch --with-colons \
+            --list-secret-keys | awk -F: '$1 == "fpr" { print $10; exit }')"
         stops "an RPM signed with another key" "is not signed with the release's key" verify_rpm "$rpm"
         mv "$work/release-signed.rpm" "$rpm"
         # A repository of this RPM and of a package made here, whose Release
@@ -292,9 +302,9 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         mkdir -p "$work/deb/DEBIAN" "$work/deb/usr/bin"
         cp "$program" "$work/deb/usr/bin/setwalk"
         printf 'Package: setwalk\nVersion: %s\nArchitecture: %s\nMaintainer: %s\nDescription: %s\n %s\n' \
-            "$version" "${target[1]}" "$maintainer" "the planted-fault case's package" "Only the index matters." \
+            "$version" "$(target "$target_name" debian)" "$maintainer" "the planted-fault case's package" "Only the index matters." \
             > "$work/deb/DEBIAN/control"
-        dpkg-deb --root-owner-group --build "$work/deb" "$dist/setwalk_${version}_${target[1]}.deb" > /dev/null
+        dpkg-deb --root-owner-group --build "$work/deb" "$dist/setwalk_${version}_$(target "$target_name" debian).deb" > /dev/null
         pack_repositories
         passes "signed repositories" check_repositories
         echo 'X-Planted: a line added after signing' >> "$dist/apt/dists/stable/Release"
@@ -309,7 +319,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         # Signed twice, the same input gives the same RPM, InRelease,
         # Release.gpg, repomd.xml.asc and SHA256SUMS.asc; not where the
         # signatures take the clock's time.
-        sign_key='' make_rpm "${target[0]}" "${target[2]}" "$version" "$work/unsigned.rpm"
+        make_rpm "$target_name" "$version" "$work/unsigned.rpm"
         # shellcheck disable=SC2317 # run by passes and stops
         signed_twice() {
             local copy file
@@ -317,7 +327,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
                 rm -rf "${work:?}/$copy" && mkdir "$work/$copy"
                 [ -z "${1:-}" ] || { sleep 1.1; sign_time=$(date +%s); }
                 cp "$work/unsigned.rpm" "$work/$copy/setwalk.rpm"
-                sign_rpm "$work/$copy/setwalk.rpm"
+                sign_rpm "$work/$copy/setwalk.rpm" "$sign_key"
                 make_apt_repository "$work/$copy/apt" "$dist"/*.deb
                 make_rpm_repository "$work/$copy/rpm" "$work/$copy/setwalk.rpm"
                 gpg_sign --armor --detach-sign -o "$work/$copy/SHA256SUMS.asc" "$dist/SHA256SUMS"
@@ -332,34 +342,34 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         GNUPGHOME=$work/keys/gnupg gpgconf --kill gpg-agent
         GNUPGHOME=$work/other/gnupg gpgconf --kill gpg-agent ;;
     msi-fault)
-        needs wixl msibuild msiinfo msiextract unzip
-        release_around "${target[0]}" setwalk.exe
-        pack_zip "${target[@]}"
-        pack_msi "${target[@]}"
-        passes "an installer" check_msi "${target[@]}"
-        msi=$dist/setwalk-$version-${target[0]}.msi
+        skip_without wixl msibuild msiinfo msiextract unzip
+        release_around "$target_name" setwalk.exe
+        pack_zip "$target_name"
+        pack_msi "$target_name"
+        passes "an installer" check_msi "$target_name"
+        msi=$dist/setwalk-$version-$target_name.msi
         msibuild "$msi" -q "DROP TABLE Environment"
         stops "an installer without its Environment table" "has no Environment table" \
-            check_msi "${target[@]}"
+            check_msi "$target_name"
         # An installer that also puts a file in a folder of its own beside
         # Program Files.
         cp -R "$packaging" "$work/packaging"
-        sed -i -e 's|^      <Directory Id="@PROGRAM_FILES@">|      <Directory Id="OTHER" Name="other"><Component Id="OTHER" Guid="0B0FA7C5-5A0B-4A40-9E0A-3A9C0D5B2C11"><File Id="OTHER" Name="README.md" Source="'"${target[0]}-$version"'/README.md" KeyPath="yes"/></Component></Directory>\n&|' \
+        sed -i -e 's|^      <Directory Id="@PROGRAM_FILES@">|      <Directory Id="OTHER" Name="other"><Component Id="OTHER" Guid="0B0FA7C5-5A0B-4A40-9E0A-3A9C0D5B2C11"><File Id="OTHER" Name="README.md" Source="'"$target_name-$version"'/README.md" KeyPath="yes"/></Component></Directory>\n&|' \
             -e 's|^@FEATURE@$|&\n      <ComponentRef Id="OTHER"/>|' "$work/packaging/windows/setwalk.wxs.in"
         rm -r "$work/msi"
-        packaging=$work/packaging pack_msi "${target[@]}"
-        stops "an installer with a file outside its folder" "holds other/README.md," check_msi "${target[@]}" ;;
+        packaging=$work/packaging pack_msi "$target_name"
+        stops "an installer with a file outside its folder" "holds other/README.md," check_msi "$target_name" ;;
     source-fault)
-        needs git xz
+        skip_without git xz
         git -C "$source" rev-parse -q --verify HEAD > /dev/null ||
             { echo "skipped: the source is no git checkout"; exit 77; }
-        release_around "${target[0]}" bin/setwalk
+        release_around "$target_name" bin/setwalk
         pack_setwalk_source
         tree=$(unpack "$dist/setwalk-$version.tar.gz")
-        passes "the source" holds_tracked_files "$tree"
+        passes "the source" holds_the_commit "$tree"
         rm "$tree/src/main.cpp"
         stops "a source without src/main.cpp" "setwalk-$version.tar.gz lacks src/main.cpp" \
-            holds_tracked_files "$tree"
+            holds_the_commit "$tree"
         # The glibc source, where glibc-source is the linked glibc's; laid out
         # as pack_glibc_source does, but compressed quickly.
         if [ "$(dpkg-query -W -f='${Version}' glibc-source 2> /dev/null)" = "$glibc" ]; then
@@ -375,30 +385,39 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         tar_folder "glibc-$glibc" | xz > "$dist/setwalk-$version-glibc-source.tar.xz"
         stops "the source of another glibc" "Debian version is \"2.0-1\", not \"$glibc\"" check_glibc_source ;;
     buildinfo-fault)
-        . "$source/packaging/buildinfo.sh"
-        needs "${buildinfo_tools[@]}"
+        release_around "$target_name" bin/setwalk
+        skip_without "${buildinfo_tools[@]}"
         [ -d /usr/src/glibc ] || { echo "skipped: glibc-source is not installed"; exit 77; }
         for module in "${buildinfo_modules[@]}"; do
             /usr/bin/python3 -c "import $module" 2> /dev/null || { echo "skipped: python3's $module is not installed"; exit 77; }
         done
-        release_around "${target[0]}" bin/setwalk
-        ln -s "${map%/*}" "$work/build/${target[0]}"
-        pack_tarball "${target[@]}"
+        ln -s "${map%/*}" "$work/build/$target_name"
+        pack_tarball "$target_name"
         pack_setwalk_source
         write_buildinfo
         passes "a buildinfo" check_buildinfo
-        sed -i "/ setwalk-$version-${target[0]}.tar.gz\$/d" "$dist/setwalk-$version.buildinfo"
-        stops "a buildinfo that leaves out a download" "does not list setwalk-$version-${target[0]}.tar.gz" \
+        sed -i "/ setwalk-$version-$target_name.tar.gz\$/d" "$dist/setwalk-$version.buildinfo"
+        stops "a buildinfo that leaves out a download" "does not list setwalk-$version-$target_name.tar.gz" \
             check_buildinfo ;;
     sbom-fault)
-        needs file python3
-        [ "${target[1]}" != - ] || needs unzip
-        release_around "${target[0]}" "$([ "${target[1]}" = - ] && echo setwalk.exe || echo bin/setwalk)"
-        if [ "${target[1]}" = - ]; then pack_zip "${target[@]}"; else pack_tarball "${target[@]}"; fi
+        skip_without file python3
+        format=tarball
+        [[ $program != *.exe ]] || { format=zip; skip_without unzip; }
+        release_around "$target_name" "$([ "$format" = zip ] && echo setwalk.exe || echo bin/setwalk)"
+        # A release of this target's one download of that format.
+        with_row 5 "$format"
+        mapfile -t targets < <(printf '%s\n' "${targets[@]}" | grep "^$target_name"$'\t')
+        "pack_$format" "$target_name"
         write_sbom
-        passes "an SBOM" sbom_describes_downloads "$dist/setwalk-$version.cdx.json"
-        # Another sha256 for the one program listed.
         sbom=$dist/setwalk-$version.cdx.json
+        passes "an SBOM" sbom_describes_downloads "$sbom"
+        # A download of the table that the SBOM does not list.
+        read_facts
+        stops "an SBOM without every download of the table" "the SBOM does not list" \
+            sbom_describes_downloads "$sbom"
+        with_row 5 "$format"
+        mapfile -t targets < <(printf '%s\n' "${targets[@]}" | grep "^$target_name"$'\t')
+        # Another sha256 for the one program listed.
         python3 -c 'import json, sys
 bom = json.load(open(sys.argv[1]))
 bom["components"][0]["hashes"][0]["content"] = "0" * 64
@@ -435,8 +454,10 @@ packaging.credits)
     fi ;;
 packaging.sbom)
     printf 'download\tbin/setwalk\t%s\t%s\n' "$program" "$work/records" > "$work/shipped"
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    bash -c '. "$1/packaging/state.sh" && credits' credits "$source" > "$work/credits"
     for run in 1 2; do
-        SOURCE_DATE_EPOCH=0 python3 "$source/packaging/sbom/sbom.py" 0 "$source/packaging/credits" \
+        SOURCE_DATE_EPOCH=0 python3 "$source/packaging/sbom/sbom.py" 0 "$work/credits" \
             "$work/shipped" > "$work/sbom-$run.json" || fail "sbom.py failed"
     done
     cmp -s "$work/sbom-1.json" "$work/sbom-2.json" || fail "two SBOMs of the same inputs differ"

@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # The Debian package, as Debian Policy asks: the C library shared (the
@@ -6,6 +6,7 @@
 # flags), Depends worked out by dpkg-shlibdeps, what is still linked in
 # statically named in Built-Using, the man page and changelog compressed,
 # the licence in the copyright file.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
 # deb_flags ARCH VARIABLE: what dpkg-buildflags gives VARIABLE for ARCH,
 # as Debian builds every package, hardening included; but without -g: the
@@ -16,14 +17,15 @@ deb_flags() {
         dpkg-buildflags --get "$2"
 }
 
-# build_deb NAME ARCH TOOLCHAIN: the package's own program for target NAME,
-# built with deb_flags into $work/stage/NAME.deb, with its notices.
+# build_deb NAME: the package's own program for target NAME, built with
+# deb_flags and staged into $work/stage/NAME.deb, with its notices.
 build_deb() {
-    local stage=$work/stage/$1.deb
-    CXXFLAGS="$(deb_flags "$2" CPPFLAGS) $(deb_flags "$2" CXXFLAGS)" LDFLAGS=$(deb_flags "$2" LDFLAGS) \
-        build "$1.deb" "$3" "$2" -DSETWALK_SHARED_LIBC=ON
-    grep -q '^-- setwalk link: static C++ runtime, dynamic libc$' "$work/build/$1.deb.log" ||
-        die "the package build of $1 does not link glibc shared"
+    local stage=$work/stage/$1.deb arch
+    arch=$(target "$1" debian)
+    CXXFLAGS="$(deb_flags "$arch" CPPFLAGS) $(deb_flags "$arch" CXXFLAGS)" LDFLAGS=$(deb_flags "$arch" LDFLAGS) \
+        build "$1.deb" -DSETWALK_SHARED_LIBC=ON
+    linked "$1.deb" "static C++ runtime, dynamic libc"
+    stage "$1.deb"
     # glibc's start files, which every dynamic program carries (under its
     # licence's linking exception), come with the libc6 the package depends
     # on; what else the link took is in the package itself.
@@ -31,11 +33,16 @@ build_deb() {
     notices "$stage" /usr/bin/setwalk
 }
 
-# pack_deb NAME ARCH: target NAME's package, $dist/setwalk_VERSION_ARCH.deb.
+# file_deb NAME [VERSION]: the name of target NAME's package (of VERSION,
+# if given).
+file_deb() { echo "setwalk_${2:-$version}_$(target "$1" debian).deb"; }
+
+# pack_deb NAME: target NAME's package, in $dist.
 pack_deb() {
-    local deb=setwalk_${version}_$2.deb
+    local deb
+    deb=$(file_deb "$1")
     step "package $deb"
-    make_deb "$1" "$2" "$version" "$dist/$deb"
+    make_deb "$1" "$version" "$dist/$deb"
     ships "$deb" usr/bin/setwalk "$work/stage/$1.deb/bin/setwalk" "$work/stage/$1.deb.records"
 }
 
@@ -51,12 +58,13 @@ deb_place() {
     esac
 }
 
-# make_deb NAME ARCH VERSION DEB: target NAME's package as version VERSION,
+# make_deb NAME VERSION DEB: target NAME's package as version VERSION,
 # written to DEB.
 make_deb() {
-    local stage=$work/stage/$1.deb arch=$2 version=$3 from path how
-    local scratch=$work/deb/$2-$3 deb=${4##*/}
+    local stage=$work/stage/$1.deb arch as_version=$2 from path how
+    local scratch=$work/deb/$1-$2 deb=${3##*/}
     local tree=$scratch/debian/setwalk
+    arch=$(target "$1" debian)
     mkdir -p "$tree/DEBIAN"
     while IFS=$'\t' read -r from path how; do
         case $how in
@@ -80,12 +88,12 @@ make_deb() {
     [ -n "$depends" ] || die "dpkg-shlibdeps found no dependency for $deb"
     built_using=$(cut -f3,4 "$stage.records" | sort -u | sed 's/\t\(.*\)/ (= \1)/' | paste -sd, | sed 's/,/, /g')
     (cd "$tree" && find usr -type f | sort | xargs md5sum) > "$tree/DEBIAN/md5sums"
-    sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@MAINTAINER@/$maintainer/" \
+    sed -e "s/@VERSION@/$as_version/" -e "s/@ARCH@/$arch/" -e "s/@MAINTAINER@/$maintainer/" \
         -e "s/@DEPENDS@/$depends/" -e "s/@BUILT_USING@/$built_using/" \
         -e "s/@SIZE@/$(installed_size "$tree")/" \
         "$packaging/debian/control.in" > "$tree/DEBIAN/control"
     settle "$tree"
-    dpkg-deb --root-owner-group -Zxz --build "$tree" "$4" > /dev/null
+    dpkg-deb --root-owner-group -Zxz --build "$tree" "$3" > /dev/null
 }
 
 # installed_size TREE: the package's Installed-Size in KiB, counted as
@@ -97,24 +105,25 @@ installed_size() {
         awk '$1 == "f" || $1 == "l" { n += int(($2 + 1023) / 1024); next } { n++ } END { print n }'
 }
 
-# check_deb NAME ARCH: lintian finds no error and no warning, the package
+# check_deb NAME: lintian finds no error and no warning, the package
 # holds exactly the files of the download, its name, version, architecture
 # and licence are setwalk's and the target's, and its program, built for
 # the target's processor and glibc shared, runs here (under the target's
 # emulator) and writes the report.
 check_deb() {
-    local deb=$dist/setwalk_${version}_$2.deb tree
+    local deb tree arch
+    arch=$(target "$1" debian) deb=$dist/$(file_deb "$1")
     tree=$(unpack "$deb")
     holds_exactly "${deb##*/}" "$tree" < <(files_of "$work/stage/$1.deb" deb_place)
     [ -e "$work/check/lintian-tried" ] || lintian_finds_a_planted_fault "$deb"
     lintian_clean "$deb" || die "lintian finds fault with ${deb##*/}, or cannot check it"
     field "${deb##*/}" Package "$(dpkg-deb -f "$deb" Package)" "$project"
     field "${deb##*/}" Version "$(dpkg-deb -f "$deb" Version)" "$version"
-    field "${deb##*/}" Architecture "$(dpkg-deb -f "$deb" Architecture)" "$2"
+    field "${deb##*/}" Architecture "$(dpkg-deb -f "$deb" Architecture)" "$arch"
     field "${deb##*/}" License "$(sed -n 's/^License: //p' "$tree/usr/share/doc/setwalk/copyright" | sort -u)" "$licence"
     [[ $(dpkg-deb -f "$deb" Depends) == libc6\ * ]] || die "${deb##*/} does not depend on libc6"
     [ -n "$(dpkg-deb -f "$deb" Built-Using)" ] || die "${deb##*/} has no Built-Using"
-    expect_processor "$tree/usr/bin/setwalk" "$2"
+    expect_processor "$tree/usr/bin/setwalk" "$arch"
     expect_binary "$tree/usr/bin/setwalk" 'dynamically linked'
     expect_report "$report" on_target "$1" "$tree/usr/bin/setwalk"
     echo "ok: ${deb##*/}, lintian clean, $(dpkg-deb -f "$deb" Depends), built using $(dpkg-deb -f "$deb" Built-Using)"
@@ -165,45 +174,43 @@ debian_copyright() {
 # day, so that a version released on the same day as the one before it
 # still follows it in time, as dpkg and lintian want.
 debian_changelog() {
-    local line entry='' when="@$SOURCE_DATE_EPOCH"
-    while IFS= read -r line; do
-        case $line in
-        '## '*)
-            [ -z "$entry" ] || {
-                printf '\n -- %s  %s\n\n' "$maintainer" "$(date -R -d "$when")"
-                when=${line##*'('} when=${when%')'}
-            }
-            entry=${line#'## '} entry=${entry%% *}
+    local kind text entry='' when="@$SOURCE_DATE_EPOCH"
+    while IFS=$'\t' read -r kind text; do
+        case $kind in
+        entry)
+            [ -z "$entry" ] || { printf '\n -- %s  %s\n\n' "$maintainer" "$(date -R -d "$when")"; when=${text#* }; }
+            entry=${text%% *}
             printf 'setwalk (%s) unstable; urgency=medium\n\n' "$entry" ;;
-        '- '*) printf '  * %s\n' "${line#- }" ;;
-        '  '*) printf '    %s\n' "${line#  }" ;;
+        item) printf '  * %s\n' "$text" ;;
+        more) printf '    %s\n' "$text" ;;
         esac
-    done < "$1"
+    done < <(news "$1")
     printf '\n -- %s  %s\n' "$maintainer" "$(date -R -d "$when")"
 }
 
-# try_deb NAME ARCH: the package of this machine's architecture is tried
-# each way the README gives, in a pristine Debian: apt install ./DEB, and in
-# a signed release, its repository, which apt must refuse where it is signed
+# try_deb NAME: the package of this machine's architecture is tried each
+# way the README gives, in a pristine Debian: apt install ./DEB, and in a
+# signed release, its repository, which apt must refuse where it is signed
 # with another key, republished with the later version
 # (packaging/debian/pristine-install.sh). Each way installs it, runs it,
 # upgrades it to a later version made for the trial alone, runs that, and
 # purges it.
 try_deb() {
-    local deb=setwalk_${version}_$2.deb later top=$work/try-deb
-    later=$(later_version)
-    native_trial "$2" "install $deb as the README says (apt install ./$deb${sign_key:+, its repository}), upgrade it to $later, run it, purge it" ||
+    local deb later later_deb scratch=$work/try-deb
+    deb=$(file_deb "$1") later=$(later_version "$version")
+    native_trial "$(target "$1" debian)" "install $deb as the README says (apt install ./$deb${sign_key:+, its repository}), upgrade it to $later, run it, purge it" ||
         return 0
-    mkdir -p "$top"
-    make_deb "$1" "$2" "$later" "$top/setwalk_${later}_$2.deb"
-    "$packaging/debian/pristine-install.sh" "$report" "$dist/$deb" "$top/setwalk_${later}_$2.deb"
+    later_deb=$scratch/$(file_deb "$1" "$later")
+    mkdir -p "$scratch"
+    make_deb "$1" "$later" "$later_deb"
+    "$packaging/debian/pristine-install.sh" "$report" "$dist/$deb" "$later_deb"
     [ -n "$sign_key" ] || return 0
-    make_apt_repository "$top/later" "$dist/$deb" "$top/setwalk_${later}_$2.deb"
+    make_apt_repository "$scratch/later" "$dist/$deb" "$later_deb"
     # The release's repository, its Release signed again with a key of no one's.
-    cp -R "$dist/apt" "$top/forged"
-    rm "$top/forged/dists/stable/InRelease" "$top/forged/dists/stable/Release.gpg"
-    other_key "$top/other"
-    GNUPGHOME=$top/other/gnupg gpg --batch --clearsign -o "$top/forged/dists/stable/InRelease" "$top/forged/dists/stable/Release"
-    GNUPGHOME=$top/other/gnupg gpgconf --kill gpg-agent
-    "$packaging/debian/pristine-install.sh" "$report" "$dist/apt" "$top/later" "$top/forged" "$dist/$keyring.gpg"
+    cp -R "$dist/apt" "$scratch/forged"
+    rm "$scratch/forged/dists/stable/InRelease" "$scratch/forged/dists/stable/Release.gpg"
+    other_key "$scratch/other"
+    GNUPGHOME=$scratch/other/gnupg gpg --batch --clearsign -o "$scratch/forged/dists/stable/InRelease" "$scratch/forged/dists/stable/Release"
+    GNUPGHOME=$scratch/other/gnupg gpgconf --kill gpg-agent
+    "$packaging/debian/pristine-install.sh" "$report" "$dist/apt" "$scratch/later" "$scratch/forged" "$dist/$keyring.gpg"
 }

@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # The Windows Installer package: the zip's files in Program Files\setwalk,
@@ -11,16 +11,19 @@
 # an empty PATH element, and removing a part appended at the end leaves one
 # behind. The folder holds setwalk.exe alone among programs, so it hides
 # nothing of Windows'.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# msi_target TOOLCHAIN: the target's package facts, as the words
-# UPGRADE-CODE WIXL-ARCH PROGRAM-FILES-FOLDER WIN64 TEMPLATE. The
-# UpgradeCode is the same for every version: by it Windows Installer knows
-# that a later package replaces an earlier one.
+# msi_target NAME: target NAME's package facts, as the words UPGRADE-CODE
+# WIXL-ARCH PROGRAM-FILES-FOLDER WIN64 TEMPLATE, from its UpgradeCode and
+# platform in cmake/targets, as Windows Installer has a package of each
+# platform name them.
 msi_target() {
-    case $1 in
-    windows-x86) echo 57AEAEB2-6D8F-458C-AAA4-F1858D6C1C69 x86 ProgramFilesFolder no 'Intel;1033' ;;
-    windows-x64) echo B32528AB-5749-455A-84C0-FFA802B52AE8 x64 ProgramFiles64Folder yes 'x64;1033' ;;
-    *) die "no Windows Installer package for $1" ;;
+    local upgrade platform
+    upgrade=$(target "$1" upgrade) platform=$(target "$1" msi)
+    case $platform in
+    Intel) echo "$upgrade" x86 ProgramFilesFolder no 'Intel;1033' ;;
+    x64) echo "$upgrade" x64 ProgramFiles64Folder yes 'x64;1033' ;;
+    *) die "cmake/targets gives $1 an installer platform, $platform, that msi.sh does not know" ;;
     esac
 }
 
@@ -31,12 +34,12 @@ msi_guid() {
     python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' "$1" "$2"
 }
 
-# make_msi NAME TOOLCHAIN VERSION MSI: target NAME's package of VERSION,
-# written to MSI.
+# make_msi NAME VERSION MSI: target NAME's package of VERSION, written to
+# MSI, and signed with the certificate where the release signs.
 make_msi() {
-    local name=$1 version=$3 msi=$4 upgrade arch folder win64 template
-    local files=$work/msi/$1-$3 components='' component feature='' flat id
-    read -r upgrade arch folder win64 template <<< "$(msi_target "$2")"
+    local name=$1 as_version=$2 msi=$3 upgrade arch folder win64 template
+    local files=$work/msi/$1-$2 components='' component feature='' flat id
+    read -r upgrade arch folder win64 template <<< "$(msi_target "$1")"
     lay_out_folder "$work/stage/$name" "$files"
     while IFS=$'\t' read -r _ _ flat; do
         [ "$flat" != - ] || continue
@@ -47,7 +50,7 @@ make_msi() {
         components+=$component
         feature+="      <ComponentRef Id=\"$id\"/>"$'\n'
     done < <(package_files "$work/stage/$name")
-    awk -v version="$version" -v product="$(msi_guid "$upgrade" "product $version")" -v upgrade="$upgrade" \
+    awk -v version="$as_version" -v product="$(msi_guid "$upgrade" "product $as_version")" -v upgrade="$upgrade" \
         -v folder="$folder" -v components="$components" -v feature="$feature" '
         { gsub(/@VERSION@/, version); gsub(/@PRODUCT_CODE@/, product)
           gsub(/@UPGRADE_CODE@/, upgrade); gsub(/@PROGRAM_FILES@/, folder) }
@@ -64,16 +67,19 @@ make_msi() {
     msibuild "$msi" -i "$work/msi/Environment.idt" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('RemoveEnvironmentStrings', 3300)" \
         -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('WriteEnvironmentStrings', 5200)" \
-        -s "setwalk $version" "The setwalk authors" "$template" "{$(msi_guid "$upgrade" "package $version")}"
+        -s "setwalk $as_version" "The setwalk authors" "$template" "{$(msi_guid "$upgrade" "package $as_version")}"
     "$packaging/windows/msi-times.py" "$msi"
-    [ -z "$authenticode" ] || authenticode "$msi"
+    [ -z "$certificate" ] || sign_authenticode "$msi"
 }
 
-# pack_msi NAME ARCH RPMARCH TOOLCHAIN: target NAME's installer,
-# $dist/setwalk-VERSION-NAME.msi.
+# file_msi NAME [VERSION]: the name of target NAME's installer (of VERSION,
+# if given).
+file_msi() { echo "setwalk-${2:-$version}-$1.msi"; }
+
+# pack_msi NAME: target NAME's installer, in $dist.
 pack_msi() {
-    make_msi "$1" "$4" "$version" "$dist/setwalk-$version-$1.msi"
-    ships "setwalk-$version-$1.msi" "setwalk/setwalk.exe" "$work/stage/$1/bin/setwalk.exe" "$work/stage/$1.records"
+    make_msi "$1" "$version" "$dist/$(file_msi "$1")"
+    ships "$(file_msi "$1")" "setwalk/setwalk.exe" "$work/stage/$1/bin/setwalk.exe" "$work/stage/$1.records"
 }
 
 # table MSI NAME TEXT...: the table NAME of the package MSI holds each TEXT.
@@ -81,14 +87,16 @@ table() {
     local msi=$1 name=$2
     shift 2
     msiinfo export "$msi" "$name" > "$work/check/$name" 2> /dev/null || die "${msi##*/} has no $name table"
-    holds "$work/check/$name" "$@"
+    says "$work/check/$name" "$@"
 }
 
-# check_msi NAME ARCH RPMARCH TOOLCHAIN: the package's tables say what it is
-# and what it does, and it installs exactly the files of the download.
+# check_msi NAME: the package's tables say what it is and what it does, it
+# installs exactly the files of the download, and it is signed with the
+# certificate where the release signs.
 check_msi() {
-    local msi=$dist/setwalk-$version-$1.msi upgrade arch folder win64 template tree top
-    read -r upgrade arch folder win64 template <<< "$(msi_target "$4")"
+    local msi upgrade arch folder win64 template tree top
+    msi=$dist/$(file_msi "$1")
+    read -r upgrade arch folder win64 template <<< "$(msi_target "$1")"
     table "$msi" Property $'ProductName\tsetwalk' $'ProductVersion\t'"$version" \
         $'Manufacturer\tThe setwalk authors' $'UpgradeCode\t{'"$upgrade}" $'ALLUSERS\t1' $'ARPNOMODIFY\t1'
     table "$msi" Upgrade "{$upgrade}"$'\t\t'"$version"$'\t\t1\t\tWIX_UPGRADE_DETECTED' \
@@ -98,7 +106,7 @@ check_msi() {
     table "$msi" InstallExecuteSequence $'RemoveEnvironmentStrings\t\t3300' \
         $'WriteEnvironmentStrings\t\t5200' $'RemoveExistingProducts\t\t'
     msiinfo suminfo "$msi" > "$work/check/suminfo"
-    holds "$work/check/suminfo" "Template: $template" \
+    says "$work/check/suminfo" "Template: $template" \
         "Created: $(date -d "@$SOURCE_DATE_EPOCH" '+%a %b %e %H:%M:%S %Y')" \
         "Last saved: $(date -d "@$SOURCE_DATE_EPOCH" '+%a %b %e %H:%M:%S %Y')"
     # What it installs, anywhere, is exactly the download's files in its
@@ -106,20 +114,21 @@ check_msi() {
     tree=$(unpack "$msi")
     top=${tree#"$work/check/"} top=$work/check/${top%%/*}
     holds_exactly "${msi##*/}" "$top" < <(files_of "$work/stage/$1" folder_place | sed "s|\t|\t${tree#"$top"/}/|")
-    [ -z "$authenticode" ] || verify_authenticode "$msi"
-    echo "ok: ${msi##*/}, its tables and files${authenticode:+, signed}"
+    [ -z "$certificate" ] || verify_authenticode "$msi"
+    echo "ok: ${msi##*/}, its tables and files${certificate:+, signed}"
 }
 
-# try_msi NAME ARCH RPMARCH TOOLCHAIN: where wine runs the target's
-# programs, the package is installed, upgraded by a later version (made for
-# the trial alone), refused as a downgrade and removed, in a wine prefix of
-# its own (packaging/windows/wine-install.sh).
+# try_msi NAME: where wine runs the target's programs, the package is
+# installed, upgraded by a later version (made for the trial alone), refused
+# as a downgrade and removed, in a wine prefix of its own
+# (packaging/windows/wine-install.sh).
 try_msi() {
-    local msi=$dist/setwalk-$version-$1.msi later
-    wine_runs "$1" "$4" "installing ${msi##*/} under wine" || return 0
-    later=$(later_version)
+    local msi later later_msi
+    msi=$dist/$(file_msi "$1") later=$(later_version "$version")
+    wine_runs "$1" "installing ${msi##*/} under wine" || return 0
+    later_msi=$work/check/$(file_msi "$1" "$later")
     step "install ${msi##*/} under $(on_target "$1" --version | paste -sd' '), upgrade it to $later, uninstall it"
-    make_msi "$1" "$4" "$later" "$work/check/setwalk-$later-$1.msi"
-    "$packaging/windows/wine-install.sh" "$msi" "$work/check/setwalk-$later-$1.msi" "$report_crlf" ||
+    make_msi "$1" "$later" "$later_msi"
+    "$packaging/windows/wine-install.sh" "$(target "$1" wine)" "$msi" "$later_msi" "$report_crlf" ||
         die "${msi##*/} does not install, upgrade and uninstall cleanly under wine"
 }

@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # The RPM: the tarball's static program, so that it runs on any RPM
@@ -7,12 +7,18 @@
 # none of the host's brp scripts (they would strip a foreign binary with the
 # host's strip, and brp-compress needs bash), no build-id links, and every
 # time stamp at SOURCE_DATE_EPOCH, so that two builds give the same bytes.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# pack_rpm NAME ARCH RPMARCH: target NAME's RPM, $dist/setwalk-VERSION-1.RPMARCH.rpm.
+# file_rpm NAME [VERSION]: the name of target NAME's RPM (of VERSION, if
+# given).
+file_rpm() { echo "setwalk-${2:-$version}-1.$(target "$1" rpm).rpm"; }
+
+# pack_rpm NAME: target NAME's RPM, in $dist, signed where the release signs.
 pack_rpm() {
-    local rpm=setwalk-$version-1.$3.rpm
+    local rpm
+    rpm=$(file_rpm "$1")
     step "package $rpm"
-    make_rpm "$1" "$3" "$version" "$dist/$rpm"
+    make_rpm "$1" "$version" "$dist/$rpm" "$sign_key"
     ships "$rpm" usr/bin/setwalk "$work/stage/$1/bin/setwalk" "$work/stage/$1.records"
 }
 
@@ -27,12 +33,13 @@ rpm_place() {
     esac
 }
 
-# make_rpm NAME RPMARCH VERSION RPM: target NAME's RPM as version VERSION,
-# written to RPM.
+# make_rpm NAME VERSION RPM [KEY]: target NAME's RPM as version VERSION,
+# written to RPM, and signed with KEY, if given.
 make_rpm() {
-    local stage=$work/stage/$1 rpmarch=$2 version=$3 top=$work/rpm/$2-$3 rpm=setwalk-$3-1.$2.rpm
+    local stage=$work/stage/$1 rpmarch as_version=$2 scratch
     local from path how install='' files='' changelog='' kind
-    mkdir -p "$top/home"
+    rpmarch=$(target "$1" rpm) scratch=$work/rpm/$rpmarch-$2
+    mkdir -p "$scratch/home"
     while IFS=$'\t' read -r from path how; do
         case $path in
         usr/share/licenses/*) kind='%license ' ;;
@@ -49,31 +56,32 @@ make_rpm() {
         files+="$kind/$path"$'\n'
     done < <(files_of "$stage" rpm_place)
     install+='find "%{buildroot}" -exec touch -h -d @%{getenv:SOURCE_DATE_EPOCH} {} +'
-    awk -v install="$install" -v files="$files" -v changelog="$changelog" -v version="$version" \
+    awk -v install="$install" -v files="$files" -v changelog="$changelog" -v version="$as_version" \
         -v maintainer="$maintainer" -v licence="$(licences "$stage.records")" '
         { gsub(/@VERSION@/, version); gsub(/@MAINTAINER@/, maintainer); gsub(/@LICENCE@/, licence) }
         /^@INSTALL@$/ { print install; next }
         /^@FILES@$/ { printf "%s", files; next }
         /^@CHANGELOG@$/ { printf "%s", changelog; next }
-        { print }' "$packaging/rpm/setwalk.spec.in" > "$top/setwalk.spec"
-    HOME=$top/home rpmbuild -bb --quiet --target "$rpmarch" \
-        --define "_topdir $top" --define "_dbpath $top/db" \
+        { print }' "$packaging/rpm/setwalk.spec.in" > "$scratch/setwalk.spec"
+    HOME=$scratch/home rpmbuild -bb --quiet --target "$rpmarch" \
+        --define "_topdir $scratch" --define "_dbpath $scratch/db" \
         --define '__os_install_post %{nil}' --define '_build_id_links none' \
         --define 'use_source_date_epoch_as_buildtime 1' \
         --define 'clamp_mtime_to_source_date_epoch 1' --define '_buildhost setwalk' \
-        "$top/setwalk.spec" > "$top/log" 2>&1 || { cat "$top/log"; die "rpmbuild failed for $rpmarch"; }
-    cp "$top/RPMS/$rpmarch/$rpm" "$4"
-    [ -z "$sign_key" ] || sign_rpm "$4"
+        "$scratch/setwalk.spec" > "$scratch/log" 2>&1 || { cat "$scratch/log"; die "rpmbuild failed for $rpmarch"; }
+    cp "$scratch/RPMS/$rpmarch/setwalk-$2-1.$rpmarch.rpm" "$3"
+    [ -z "${4:-}" ] || sign_rpm "$3" "$4"
 }
 
-# check_rpm NAME ARCH RPMARCH: rpmlint finds nothing that its configuration
+# check_rpm NAME: rpmlint finds nothing that its configuration
 # does not filter with a reason, the RPM holds exactly the files of the
 # download, its name, version, architecture and licence are setwalk's and
 # the target's, and the program, built for the target's processor, runs
 # here (under the target's emulator) and writes the report, with its
 # notices and the LGPL's text beside it.
 check_rpm() {
-    local rpm=$dist/setwalk-$version-1.$3.rpm tree name query
+    local rpm tree name query
+    rpm=$dist/$(file_rpm "$1")
     if [ -n "$sign_key" ]; then
         verify_rpm "$rpm"
         # rpm (rpmlint's, too) checks the signature, by the key in its database.
@@ -89,34 +97,32 @@ check_rpm() {
         cat "$work/check/rpmlint"
         die "rpmlint finds fault with ${rpm##*/}, or did not check it"
     fi
-    for query in Name:"$project" Version:"$version" Arch:"$3" License:"$(licences "$work/stage/$1.records")"; do
+    for query in Name:"$project" Version:"$version" Arch:"$(target "$1" rpm)" License:"$(licences "$work/stage/$1.records")"; do
         name=${query%%:*}
         field "${rpm##*/}" "$name" \
             "$(HOME=$work/check rpm -qp --qf "%{$name}" "$rpm")" "${query#*:}"
     done
-    expect_processor "$tree/usr/bin/setwalk" "$2"
+    expect_processor "$tree/usr/bin/setwalk" "$(target "$1" debian)"
     expect_binary "$tree/usr/bin/setwalk" 'statically linked'
     expect_report "$report" on_target "$1" "$tree/usr/bin/setwalk"
-    holds "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"
+    says "$tree/usr/share/doc/setwalk/THIRD-PARTY-NOTICES" "Regents of the University of California"
     same_file /usr/share/common-licenses/LGPL-2.1 "$tree/usr/share/licenses/setwalk/LGPL-2.1"
     echo "ok: ${rpm##*/}, rpmlint clean, with the notices${sign_key:+, signed}"
 }
 
 # rpm_changelog NEWS: NEWS.md in the form of an RPM changelog, newest first.
 rpm_changelog() {
-    local line entry day
-    while IFS= read -r line; do
-        case $line in
-        '## '*)
-            entry=${line#'## '} entry=${entry%% *}
-            day=${line##*'('} day=${day%')'}
-            printf '\n* %s %s - %s-1\n' "$(date -d "$day" '+%a %b %d %Y')" "$maintainer" "$entry" ;;
-        '- '* | '  '*) printf '%s\n' "$line" ;;
+    local kind text
+    while IFS=$'\t' read -r kind text; do
+        case $kind in
+        entry) printf '\n* %s %s - %s-1\n' "$(date -d "${text#* }" '+%a %b %d %Y')" "$maintainer" "${text%% *}" ;;
+        item) printf -- '- %s\n' "$text" ;;
+        more) printf '  %s\n' "$text" ;;
         esac
-    done < "$1" | sed 1d
+    done < <(news "$1") | sed 1d
 }
 
-# try_rpm NAME ARCH RPMARCH: the RPM of this machine's architecture is
+# try_rpm NAME: the RPM of this machine's architecture is
 # tried each way the README gives, each in an empty root of its own: dnf
 # install of the file, and rpm -i; and in a signed release, the repository,
 # set up as the README says, with both gpg checks on. Each way installs
@@ -127,27 +133,28 @@ rpm_changelog() {
 # repository, and the repository itself where the user's key file holds
 # another key. Needs root, or a user namespace (rpm changes root).
 try_rpm() {
-    local rpm=setwalk-$version-1.$3.rpm later top=$work/try-rpm
-    later=$(later_version)
-    native_trial "$2" "install $rpm as the README says (dnf install ./$rpm, rpm -i${sign_key:+, its repository}), upgrade it to $later, run it, remove it" ||
+    local rpm later later_rpm scratch=$work/try-rpm
+    rpm=$(file_rpm "$1") later=$(later_version "$version")
+    native_trial "$(target "$1" debian)" "install $rpm as the README says (dnf install ./$rpm, rpm -i${sign_key:+, its repository}), upgrade it to $later, run it, remove it" ||
         return 0
-    mkdir -p "$top"
-    make_rpm "$1" "$3" "$later" "$top/setwalk-$later-1.$3.rpm"
-    rpm_trial file "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
-    rpm_trial rpm "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
+    later_rpm=$scratch/$(file_rpm "$1" "$later")
+    mkdir -p "$scratch"
+    make_rpm "$1" "$later" "$later_rpm" "$sign_key"
+    rpm_trial file "$dist/$rpm" "$later_rpm"
+    rpm_trial rpm "$dist/$rpm" "$later_rpm"
     [ -n "$sign_key" ] || return 0
-    make_rpm_repository "$top/later" "$dist/$rpm" "$top/setwalk-$later-1.$3.rpm"
+    make_rpm_repository "$scratch/later" "$dist/$rpm" "$later_rpm"
     # dnf refuses an unsigned RPM from a signed repository,
-    mkdir -p "$top/unsigned"
-    sign_key='' make_rpm "$1" "$3" "$later" "$top/unsigned/setwalk-$later-1.$3.rpm"
-    make_rpm_repository "$top/unsigned-repository" "$top/unsigned/setwalk-$later-1.$3.rpm"
-    new_rpm_root "$top/refused" "$top/unsigned-repository" "$dist/$keyring.asc"
-    refused "$top/refused" 'not signed' "an unsigned RPM"
+    mkdir -p "$scratch/unsigned"
+    make_rpm "$1" "$later" "$scratch/unsigned/${later_rpm##*/}"
+    make_rpm_repository "$scratch/unsigned-repository" "$scratch/unsigned/${later_rpm##*/}"
+    new_rpm_root "$scratch/refused" "$scratch/unsigned-repository" "$dist/$keyring.asc"
+    refused "$scratch/refused" 'not signed' "an unsigned RPM"
     # and the release's repository where the key file holds another key.
-    other_key "$top/other"
-    new_rpm_root "$top/refused" "$dist/rpm" "$top/other/key.asc"
-    refused "$top/refused" 'GPG signature verification error' "the repository, given another key"
-    rpm_trial repository "$dist/rpm" "$top/later"
+    other_key "$scratch/other"
+    new_rpm_root "$scratch/refused" "$dist/rpm" "$scratch/other/key.asc"
+    refused "$scratch/refused" 'GPG signature verification error' "the repository, given another key"
+    rpm_trial repository "$dist/rpm" "$scratch/later"
 }
 
 # new_rpm_root ROOT [REPOSITORY KEY]: an empty root for a trial, with its
@@ -182,38 +189,38 @@ refused() {
 # LATER, rpm -e) or repository (dnf install from the repository RPM, dnf
 # upgrade from the repository LATER, dnf remove).
 rpm_trial() {
-    local root=$work/try-rpm/$1 installed upgraded file left
+    local trial_root=$work/try-rpm/$1 installed upgraded file left
     case $1 in
-    file) new_rpm_root "$root"; in_root "$root" dnf install "$2" || die "dnf cannot install ./${2##*/}" ;;
-    rpm) new_rpm_root "$root"; in_root "$root" rpm -i "$2" || die "rpm -i cannot install ${2##*/}" ;;
+    file) new_rpm_root "$trial_root"; in_root "$trial_root" dnf install "$2" || die "dnf cannot install ./${2##*/}" ;;
+    rpm) new_rpm_root "$trial_root"; in_root "$trial_root" rpm -i "$2" || die "rpm -i cannot install ${2##*/}" ;;
     repository)
-        new_rpm_root "$root" "$2" "$dist/$keyring.asc"
-        in_root "$root" dnf install setwalk || die "dnf cannot install setwalk from its repository" ;;
+        new_rpm_root "$trial_root" "$2" "$dist/$keyring.asc"
+        in_root "$trial_root" dnf install setwalk || die "dnf cannot install setwalk from its repository" ;;
     *) die "no RPM trial $1" ;;
     esac
-    installed=$(in_root "$root" rpm -q setwalk)
-    expect_report "$report" "$root/usr/bin/setwalk"
+    installed=$(in_root "$trial_root" rpm -q setwalk)
+    expect_report "$report" "$trial_root/usr/bin/setwalk"
     for file in /usr/share/doc/setwalk/THIRD-PARTY-NOTICES /usr/share/licenses/setwalk/LICENSE \
         /usr/share/licenses/setwalk/LGPL-2.1 /usr/share/man/man1/setwalk.1.gz; do
-        [ -s "$root$file" ] || die "${2##*/} did not install $file"
+        [ -s "$trial_root$file" ] || die "${2##*/} did not install $file"
     done
     echo "$1: installed $installed, which ran and wrote the exact report"
     case $1 in
-    file) in_root "$root" dnf install "$3" ;;
-    rpm) in_root "$root" rpm -U "$3" ;;
+    file) in_root "$trial_root" dnf install "$3" ;;
+    rpm) in_root "$trial_root" rpm -U "$3" ;;
     repository)
-        sed -i "s|^baseurl=.*|baseurl=file://${3// /%20}|" "$root/etc/yum.repos.d/$project.repo"
-        in_root "$root" dnf upgrade setwalk ;;
+        sed -i "s|^baseurl=.*|baseurl=file://${3// /%20}|" "$trial_root/etc/yum.repos.d/$project.repo"
+        in_root "$trial_root" dnf upgrade setwalk ;;
     *) die "no RPM trial $1" ;;
     esac
-    upgraded=$(in_root "$root" rpm -q setwalk)
+    upgraded=$(in_root "$trial_root" rpm -q setwalk)
     [ "$upgraded" != "$installed" ] || die "the upgrade left $installed in place"
-    [ "$(in_root "$root" rpm -qa setwalk | wc -l)" -eq 1 ] || die "the upgrade kept $installed beside $upgraded"
-    expect_report "$report" "$root/usr/bin/setwalk"
+    [ "$(in_root "$trial_root" rpm -qa setwalk | wc -l)" -eq 1 ] || die "the upgrade kept $installed beside $upgraded"
+    expect_report "$report" "$trial_root/usr/bin/setwalk"
     echo "$1: upgraded to $upgraded, which ran and wrote the exact report"
-    if [ "$1" = rpm ]; then in_root "$root" rpm -e setwalk; else in_root "$root" dnf remove setwalk; fi
-    ! in_root "$root" rpm -q setwalk > /dev/null || die "setwalk is still installed"
-    left=$(cd "$root" && find . \( -path ./etc/yum.repos.d -o -path ./etc/pki -o -path ./root/.rpmdb -o -path ./var/lib/rpm \
+    if [ "$1" = rpm ]; then in_root "$trial_root" rpm -e setwalk; else in_root "$trial_root" dnf remove setwalk; fi
+    ! in_root "$trial_root" rpm -q setwalk > /dev/null || die "setwalk is still installed"
+    left=$(cd "$trial_root" && find . \( -path ./etc/yum.repos.d -o -path ./etc/pki -o -path ./root/.rpmdb -o -path ./var/lib/rpm \
         -o -path ./var/lib/dnf -o -path ./var/cache -o -path ./var/log -o -path "./${work#/}/try-rpm/cache" \) \
         -prune -o ! -type d -print)
     [ -z "$left" ] || die "removing $upgraded left $left behind"
@@ -226,11 +233,11 @@ rpm_trial() {
 # Both keep their database in ROOT (Debian's rpm in HOME's .rpmdb, which is
 # ROOT's /root).
 in_root() {
-    local root=$1 key
+    local trial_root=$1 key
     case $2 in
     rpm)
         shift 2
-        HOME=/root as_root rpm --root "$root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true) ;;
+        HOME=/root as_root rpm --root "$trial_root" "$@" 2> >(grep -v -e Alien -e 'know what you are doing' >&2 || true) ;;
     dnf)
         shift 2
         # dnf reads a repository's file:// key on this machine, even with
@@ -240,10 +247,10 @@ in_root() {
         # this machine's /var/cache/dnf; a file or two of the cache goes
         # to the same path within the root.
         key=''
-        [ ! -f "$root/etc/yum.repos.d/$project.repo" ] ||
-            key=$(sed -n 's|^gpgkey=file://||p' "$root/etc/yum.repos.d/$project.repo")
-        HOME=/root as_root dnf --assumeyes --quiet --noplugins --installroot "$root" --releasever 1 \
-            ${key:+--setopt="$project.gpgkey=file://${root// /%20}$key"} \
+        [ ! -f "$trial_root/etc/yum.repos.d/$project.repo" ] ||
+            key=$(sed -n 's|^gpgkey=file://||p' "$trial_root/etc/yum.repos.d/$project.repo")
+        HOME=/root as_root dnf --assumeyes --quiet --noplugins --installroot "$trial_root" --releasever 1 \
+            ${key:+--setopt="$project.gpgkey=file://${trial_root// /%20}$key"} \
             --setopt=cachedir="$work/try-rpm/cache" --setopt=install_weak_deps=0 --setopt=skip_if_unavailable=False \
             --refresh "$@" \
             > "$work/try-rpm/dnf.log" 2>&1 || { cat "$work/try-rpm/dnf.log"; return 1; } ;;

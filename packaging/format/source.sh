@@ -1,8 +1,9 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # The sources: setwalk's, as git archive gives it, and that of the glibc the
 # Linux programs carry, which the LGPL asks to go with them.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
 # pack_source: $dist/setwalk-VERSION.tar.gz and setwalk-VERSION-glibc-source.tar.xz.
 pack_source() {
@@ -34,7 +35,7 @@ pack_glibc_source() {
 check_source() {
     local tree log=$work/check/source.log build_and_run test cases
     tree=$(unpack "$dist/setwalk-$version.tar.gz")
-    holds_tracked_files "$tree"
+    holds_the_commit "$tree"
     check_glibc_source
     build_and_run=$("$tree/doc/command.sh" "$tree/README.md" build-and-run) || die "the source's README has no build command"
     test=$("$tree/doc/command.sh" "$tree/README.md" test) || die "the source's README has no test command"
@@ -51,9 +52,9 @@ check_source() {
     echo "ok: setwalk-$version.tar.gz"
 }
 
-# holds_tracked_files TREE: TREE, unpacked from the source download, holds
+# holds_the_commit TREE: TREE, unpacked from the source download, holds
 # exactly the files of the commit, as committed.
-holds_tracked_files() {
+holds_the_commit() {
     local commit path
     commit=$(mktemp -d "$work/check/commit.XXXX")
     git -C "$root" archive --format=tar HEAD | tar -x -C "$commit"

@@ -7,9 +7,10 @@
 
 SHIPPED is a tab-separated list, a line for each shipped program: the
 download it ships in, its path there, the file itself and its link records
-(what packaging/link-records.sh printed). CREDITS is packaging/credits. The
-document is the same for the same inputs: its time is SOURCE_DATE_EPOCH
-and its serial number is derived from its content.
+(what packaging/link-records.sh printed). CREDITS is packaging/credits as
+the release's credits function prints it: source, licence and texts,
+tab-separated. The document is the same for the same inputs: its time is
+SOURCE_DATE_EPOCH and its serial number is derived from its content.
 """
 import hashlib
 import json
@@ -24,10 +25,8 @@ def licences(credits_path):
     table = {}
     with open(credits_path, encoding="utf-8") as credits:
         for line in credits:
-            if line.startswith("#") or not line.strip():
-                continue
-            fields = [f for f in line.rstrip("\n").split("  ") if f.strip()]
-            table[fields[0].strip()] = fields[1].strip()
+            source, licence, _ = line.rstrip("\n").split("\t")
+            table[source] = licence
     return table
 
 

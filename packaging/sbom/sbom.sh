@@ -1,22 +1,24 @@
-# shellcheck shell=bash disable=SC2154 # sourced by release.sh, which sets the globals
+# shellcheck shell=bash source=packaging/state.sh
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: 2026 The setwalk authors
 # The release's bill of materials, setwalk-VERSION.cdx.json: sbom.py writes
 # it from the programs that the formats ship ($work/shipped) and their link
 # records; check.js validates it.
+[ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
 # write_sbom: $dist/setwalk-VERSION.cdx.json.
 write_sbom() {
-    python3 "$packaging/sbom/sbom.py" "$version" "$packaging/credits" "$work/shipped" \
+    credits > "$work/credits"
+    python3 "$packaging/sbom/sbom.py" "$version" "$work/credits" "$work/shipped" \
         > "$dist/setwalk-$version.cdx.json"
 }
 
 # sbom_describes_downloads SBOM: each program the SBOM lists is in its
 # download, at its path, with its sha256, and the SBOM lists glibc inside
-# it exactly when the program is linked statically; every download that
-# holds a program is listed.
+# it exactly when the program is linked statically; every download of the
+# table of targets is made and listed.
 sbom_describes_downloads() {
-    local download path sha256 glibc tree kind listed=$work/check/listed
+    local download path sha256 glibc tree kind listed=$work/check/listed unlisted
     : > "$listed"
     while IFS=$'\t' read -r download path sha256 glibc; do
         echo "$download" >> "$listed"
@@ -38,12 +40,8 @@ for b in json.load(open(sys.argv[1]))["components"]:
     download = [p["value"] for p in b["properties"] if p["name"] == "setwalk:download"][0]
     glibc = any({"name": "debian:source", "value": "glibc"} in c["properties"] for c in b["components"])
     print(download, b["name"], b["hashes"][0]["content"], "yes" if glibc else "no", sep="\t")' "$1")
-    for download in "$dist"/*; do
-        case ${download##*/} in
-        *.zip | *.msi | *.deb | *.rpm | *-linux-*.tar.gz)
-            grep -qxF "${download##*/}" "$listed" || die "the SBOM does not list ${download##*/}" ;;
-        esac
-    done
+    unlisted=$(for_each_download file | grep -vxFf "$listed" | paste -sd' ')
+    [ -z "$unlisted" ] || die "the SBOM does not list $unlisted"
 }
 
 # check_sbom: the SBOM passes the CycloneDX 1.5 schema with a validator

@@ -4,9 +4,10 @@
 # Tries a Windows Installer package of setwalk as Windows takes it, under
 # wine, in a new wine prefix of its own:
 #
-#   packaging/windows/wine-install.sh MSI LATER-MSI REPORT
+#   packaging/windows/wine-install.sh WINE MSI LATER-MSI REPORT
 #
-# LATER-MSI is the same package of a later version. Installs MSI quietly,
+# WINE is the width of the wine that runs the package's program, win32 or
+# win64 (its target's in cmake/targets). LATER-MSI is the same package of a later version. Installs MSI quietly,
 # then wants a new cmd, started in an empty folder, to find setwalk on PATH
 # and write exactly REPORT; the system PATH to hold the install folder once;
 # and installed apps to list setwalk once, with its version and publisher.
@@ -21,14 +22,14 @@
 # root (cmake/wine32-root.sh, made here if it is not yet).
 set -eEuo pipefail
 trap 'echo "wine-install.sh: line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
-[ $# -eq 3 ] || { echo "usage: wine-install.sh MSI LATER-MSI REPORT" >&2; exit 2; }
-msi=$(realpath "$1") later=$(realpath "$2") report=$(realpath "$3")
+[ $# -eq 4 ] || { echo "usage: wine-install.sh WINE MSI LATER-MSI REPORT" >&2; exit 2; }
+msi=$(realpath "$2") later=$(realpath "$3") report=$(realpath "$4")
 wine32_root=$(cd "$(dirname "$0")/../../cmake" && pwd)/wine32-root.sh
 # in_root: what runs wine's own programs, where the package needs the root.
-case $(msiinfo suminfo "$msi" | sed -n 's/^Template: //p') in
-'x64;1033') folder='Program Files' view=64 in_root=() ;;
-'Intel;1033') folder='Program Files (x86)' view=32 in_root=("$wine32_root" run) ;;
-*) echo "wine-install.sh: $msi is for no processor this script knows" >&2; exit 2 ;;
+case $1 in
+win64) folder='Program Files' view=64 in_root=() ;;
+win32) folder='Program Files (x86)' view=32 in_root=("$wine32_root" run) ;;
+*) echo "wine-install.sh: no wine $1, but win32 or win64" >&2; exit 2 ;;
 esac
 
 work=$(mktemp -d)
