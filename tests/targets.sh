@@ -1,0 +1,89 @@
+#!/bin/bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: 2026 The setwalk authors
+# The table of targets is the one place a target is added or removed:
+#
+#   targets.sh SOURCE-DIR
+#
+# In a copy of the tree, the downloads that the release's loops make (and
+# CI counts, and the SBOM check wants listed) are those worked out here
+# from the table's own columns, for the table as it is and for one with a
+# Linux target added (a second name for arm64, with a tarball alone) and
+# one removed (linux-mipsel); doc/facts.sh then finds README.md stale and
+# the presets follow. A row whose columns disagree stops its readers.
+set -u
+source=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+command -v dpkg-query > /dev/null || { echo "skipped: no dpkg database here"; exit 77; }
+
+tree=$work/tree
+mkdir -p "$tree/tests"
+cp -R "$source/cmake" "$source/packaging" "$source/doc" "$source/src" "$tree/"
+cp "$source/CMakeLists.txt" "$source/README.md" "$source/HACKING.md" "$source/NEWS.md" "$tree/"
+cp "$source/tests/report.txt" "$source/tests/report-crlf.txt" "$tree/tests/"
+version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$tree/CMakeLists.txt")
+
+# expected: each download of each row of the copy's table, by its formats
+# and the names README.md gives them, in the table's order.
+expected() {
+    awk -v v="$version" '!/^#/ && NF {
+        n = split($5, format, ",")
+        for (i = 1; i <= n; i++) {
+            if (format[i] == "tarball") print "setwalk-" v "-" $1 ".tar.gz"
+            else if (format[i] == "deb") print "setwalk_" v "_" $2 ".deb"
+            else if (format[i] == "rpm") print "setwalk-" v "-1." $3 ".rpm"
+            else print "setwalk-" v "-" $1 "." format[i]
+        }
+    }' "$tree/cmake/targets"
+}
+# the_release_follows WHAT: the release's loop over the downloads, which
+# CI counts (release.sh --downloads), and the downloads the SBOM check
+# wants listed are each the expected ones.
+the_release_follows() {
+    local loop sbom
+    loop=$("$tree/packaging/release.sh" --downloads 2>&1) || fail "release.sh --downloads fails $1: $loop"
+    [ "$loop" = "$(expected)" ] || fail "the release's downloads of $1 are not the table's: $loop"
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    sbom=$(bash -c '. "$1/packaging/state.sh" && read_facts && work=$2 dist=$2/dist &&
+        mkdir -p "$dist" "$work/check" && echo "{\"components\": []}" > "$work/empty.json" &&
+        sbom_describes_downloads "$work/empty.json"' sbom "$tree" "$work" 2>&1)
+    [ "$sbom" = "release: the SBOM does not list $(expected | paste -sd' ')" ] ||
+        fail "the SBOM check of $1 does not want each of the table's downloads listed: $sbom"
+}
+
+the_release_follows "the table as it is"
+said=$(cd "$tree" && doc/facts.sh 2>&1) || fail "doc/facts.sh fails the tree as it is: $said"
+
+# A Linux target added, as one row, and another removed.
+printf 'linux-aarch64   arm64     -         linux-cross   tarball\n' >> "$tree/cmake/targets"
+sed -i '/^linux-mipsel /d' "$tree/cmake/targets"
+the_release_follows "a table with linux-aarch64 added and linux-mipsel removed"
+expected | grep -qx "setwalk-$version-linux-aarch64.tar.gz" || fail "no tarball of linux-aarch64 expected"
+! expected | grep -q mipsel || fail "a download of linux-mipsel expected"
+if said=$(cd "$tree" && doc/facts.sh 2>&1); then
+    fail "doc/facts.sh passes a README.md that lists neither linux-aarch64 nor the table without mipsel"
+elif [[ $said != *"README.md says the tarballs' architectures are"*"but cmake/targets has"*aarch64* ]]; then
+    fail "doc/facts.sh does not name README.md's stale tarballs: $said"
+fi
+presets=$(cd "$tree" && cmake/presets.sh) || fail "presets.sh fails the table with linux-aarch64"
+grep -q '"name": "linux-aarch64"' <<< "$presets" || fail "no preset for linux-aarch64"
+! grep -q linux-mipsel <<< "$presets" || fail "a preset for linux-mipsel, which the table no longer has"
+
+# Rows whose columns disagree.
+for row in 'linux-arm64x   arm64     aarch64   linux-cross   tarball,deb' \
+    'windows-x86b   -         -         windows-x86   zip,msi' \
+    'linux-arm64y   arm64     -         linux-cross   tarball,apk'; do
+    cp "$source/cmake/targets" "$tree/cmake/targets"
+    echo "$row" >> "$tree/cmake/targets"
+    if said=$("$tree/cmake/targets.sh" 2>&1); then
+        fail "cmake/targets.sh reads a row whose columns disagree: $row"
+    elif [[ $said != *"targets line $(wc -l < "$tree/cmake/targets"): ${row%% *} "* ]]; then
+        fail "cmake/targets.sh does not name the row ${row%% *} where it stops: $said"
+    fi
+    ! "$tree/packaging/release.sh" --downloads > /dev/null 2>&1 || fail "the release follows a row whose columns disagree: $row"
+done
+[ "$failed" -eq 1 ] || echo "ok: the release's downloads, CI's count, the SBOM check, doc/facts.sh and the presets follow the table"
+exit "$failed"
