@@ -12,7 +12,7 @@ die() { echo "release: $*" >&2; exit 1; }
 # (see state.sh); the project's name and version are read here alone.
 # shellcheck disable=SC2034 # the facts are for the other modules
 read_facts() {
-    local rows
+    local rows row column
     project=$(sed -n 's/^project(\([a-z0-9-]*\)$/\1/p' "$root/CMakeLists.txt")
     version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
     [ -n "$project" ] || die "no name in CMakeLists.txt's project()"
@@ -24,34 +24,25 @@ read_facts() {
     report=$root/tests/report.txt report_crlf=$root/tests/report-crlf.txt
     glibc=$(dpkg-query -W -f='${Version}' "libc6-dev:$(dpkg --print-architecture)")
     rows=$("$root/cmake/targets.sh") || die "cmake/targets is not a table the release can follow"
-    mapfile -t targets <<< "$rows"
+    targets=() columns=()
+    while IFS=$'\t' read -r -a row; do
+        targets+=("${row[0]}")
+        for column in 1 2 3 4 5 6 7 8; do columns[${row[0]} ${columns_named[column]}]=${row[column]}; done
+        columns[${row[0]} downloads]=${row[4]//,/ }
+    done <<< "$rows"
 }
 
-# target NAME COLUMN: the column COLUMN of target NAME's row of the table:
-# debian, rpm, toolchain, downloads (separated by spaces), wine, msi,
-# upgrade or program.
+# target NAME COLUMN: the column COLUMN of target NAME's row of the table.
 target() {
-    local row name debian rpm toolchain downloads wine msi upgrade program
-    for row in "${targets[@]}"; do
-        # shellcheck disable=SC2034 # each column is read by its name, below
-        IFS=$'\t' read -r name debian rpm toolchain downloads wine msi upgrade program <<< "$row"
-        [ "$name" = "$1" ] || continue
-        case $2 in
-        debian | rpm | toolchain | wine | msi | upgrade | program) echo "${!2}" ;;
-        downloads) echo "${downloads//,/ }" ;;
-        *) die "cmake/targets has no column $2" ;;
-        esac
-        return
-    done
-    die "cmake/targets has no target $1"
+    [ -n "${columns[$1 $2]+set}" ] || die "cmake/targets has no target $1 or no column $2"
+    echo "${columns[$1 $2]}"
 }
 
 # for_each_download ACTION: ACTION_FORMAT NAME for each download of each
 # target, in the table's order.
 for_each_download() {
-    local row name format
-    for row in "${targets[@]}"; do
-        name=${row%%$'\t'*}
+    local name format
+    for name in "${targets[@]}"; do
         for format in $(target "$name" downloads); do
             # A format that installs nothing has no trial beyond its check.
             [ "$1" != try ] || declare -F "try_$format" > /dev/null || continue

@@ -9,32 +9,22 @@
 # The rebuild carries no signature, so it has no SHA256SUMS.asc, public key
 # or repositories; everything else must be the release's:
 #
-#   a download that carries no signature   byte for byte (the tarballs, the
-#                                          Debian packages, the sources)
-#   an RPM                                 once rpmsign --delsign has
-#                                          removed the release's signature,
-#                                          its lead, header and payload
-#                                          byte for byte (rpmbuild reserves
-#                                          space for a signature, which
-#                                          --delsign leaves out)
-#   a zip                                  the same entries, in the same
-#                                          order, with the same times, each
-#                                          byte for byte, setwalk.exe once
-#                                          osslsigncode remove-signature has
-#                                          removed its signature
-#   an installer (MSI)                     the same tables, the summary
-#                                          information but for its
-#                                          signature, and the same files
-#                                          (setwalk.exe as in a zip); the
-#                                          File table's size of setwalk.exe
-#                                          is the size of the one inside
-#   SHA256SUMS, the buildinfo              the same line for each file that
-#                                          carries no signature; the
-#                                          buildinfo may name more packages
-#                                          in the release (the signing tools)
-#   the SBOM                               the same, but for the sha256 of
-#                                          each Windows program, which the
-#                                          release's signature changes
+# - a download that carries no signature (the tarballs, the Debian
+#   packages, the sources): byte for byte;
+# - an RPM: its lead, header and payload byte for byte, once rpmsign
+#   --delsign has removed the release's signature (rpmbuild reserves space
+#   for a signature, which --delsign leaves out);
+# - a zip: the same entries, in the same order, with the same times, each
+#   byte for byte, setwalk.exe once osslsigncode remove-signature has
+#   removed its signature;
+# - an installer (MSI): the same tables, the summary information but for
+#   its signature, and the same files (setwalk.exe as in a zip); the File
+#   table's size of setwalk.exe is the size of the one inside;
+# - SHA256SUMS and the buildinfo: the same line for each file that carries
+#   no signature; the buildinfo may name more packages in the release (the
+#   signing tools);
+# - the SBOM: the same, but for the sha256 of each Windows program, which
+#   the release's signature changes.
 #
 # A release made without keys is compared byte for byte throughout. Exits 1
 # naming each file that differs, where diffoscope shows how if installed.

@@ -118,8 +118,7 @@ read_facts
 
 # What --fetch fetches is here: the release fetches nothing itself.
 unfetched=()
-for row in "${targets[@]}"; do
-    name=${row%%$'\t'*}
+for name in "${targets[@]}"; do
     [ "$(target "$name" toolchain)" != linux-cross ] ||
         [ -e "$("$root/cmake/sysroot.sh" --where "$(target "$name" debian)")/.complete" ] ||
         unfetched+=("the sysroot of $(target "$name" debian)")
@@ -144,8 +143,7 @@ dist=$work/dist
 # Each target's program, built and tested (build.sh), staged with its
 # notices (notices.sh) and, for Windows, signed (sign.sh); a Linux target's
 # Debian package has a build of its own (format/deb.sh).
-for row in "${targets[@]}"; do
-    name=${row%%$'\t'*}
+for name in "${targets[@]}"; do
     build "$name"
     linked "$name" static
     stage "$name"

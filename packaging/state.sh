@@ -17,9 +17,13 @@ release_env=(LC_ALL=C TZ=UTC PATH=/usr/sbin:/usr/bin:/sbin:/bin GIT_CONFIG_NOSYS
 # version (CMakeLists.txt), setwalk's licence (its source's SPDX line), the
 # packages' maintainer, the report its programs must write with LF and
 # with CR LF line ends, the version of the glibc the Linux programs link,
-# and the rows of cmake/targets, as cmake/targets.sh prints them.
+# the names of the targets of cmake/targets in its order, and each column
+# of each: columns["NAME COLUMN"], COLUMN one of $columns_named but name
+# (the downloads separated by spaces).
 project='' version='' licence='' maintainer='' report='' report_crlf='' glibc=''
 targets=()
+declare -gA columns=()
+columns_named=(name debian rpm toolchain downloads wine msi upgrade program)
 
 # The scratch folder, and dist in it: the downloads as they are made.
 work='' dist=''

@@ -62,6 +62,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
     # here (packaging/state.sh), with this build's program installed into
     # $work/stage/STAGE as the release installs it, with its link records
     # and notices (which call it PROGRAM-PATH).
+    # shellcheck disable=SC2034 # the release's state, which its modules read
     release_around() {
         local scratch=$work
         # shellcheck source=packaging/state.sh
@@ -92,11 +93,9 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         "$packaging/notices.sh" "$stage.records" "$2" "$version" "$stage/share/doc/setwalk"
     }
     # with_row COLUMN VALUE: this build's row of the table, as the release
-    # read it, says VALUE in its column COLUMN (see cmake/targets.sh).
-    with_row() {
-        mapfile -t targets < <(printf '%s\n' "${targets[@]}" |
-            awk -F '\t' -v OFS='\t' -v t="$target_name" -v c="$1" -v v="$2" '$1 == t { $c = v } 1')
-    }
+    # read it, says VALUE in its column COLUMN.
+    # shellcheck disable=SC2034 # the release's state, which its modules read
+    with_row() { columns[$target_name $1]=$2; }
     # retar TOP: the tarball made again of its folder TOP, as it is now.
     retar() { tar_folder "$1" | gzip -9n > "$dist/$1.tar.gz"; }
     # another_processor PROGRAM ARCH: PROGRAM's ELF header made to say what
@@ -203,7 +202,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         pack_zip "$target_name"
         passes "a zip" check_zip "$target_name"
         # A row of cmake/targets that names another kind of program.
-        with_row 9 "PE32+ executable (console) Aarch64"
+        with_row program "PE32+ executable (console) Aarch64"
         stops "a zip of another program than its row names" "setwalk.exe is not PE32+ executable (console) Aarch64" \
             check_zip "$target_name"
         read_facts
@@ -405,8 +404,8 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         [[ $program != *.exe ]] || { format=zip; skip_without unzip; }
         release_around "$target_name" "$([ "$format" = zip ] && echo setwalk.exe || echo bin/setwalk)"
         # A release of this target's one download of that format.
-        with_row 5 "$format"
-        mapfile -t targets < <(printf '%s\n' "${targets[@]}" | grep "^$target_name"$'\t')
+        with_row downloads "$format"
+        targets=("$target_name")
         "pack_$format" "$target_name"
         write_sbom
         sbom=$dist/setwalk-$version.cdx.json
@@ -415,8 +414,8 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         read_facts
         stops "an SBOM without every download of the table" "the SBOM does not list" \
             sbom_describes_downloads "$sbom"
-        with_row 5 "$format"
-        mapfile -t targets < <(printf '%s\n' "${targets[@]}" | grep "^$target_name"$'\t')
+        with_row downloads "$format"
+        targets=("$target_name")
         # Another sha256 for the one program listed.
         python3 -c 'import json, sys
 bom = json.load(open(sys.argv[1]))

@@ -189,15 +189,15 @@ refused() {
 # LATER, rpm -e) or repository (dnf install from the repository RPM, dnf
 # upgrade from the repository LATER, dnf remove).
 rpm_trial() {
-    local trial_root=$work/try-rpm/$1 installed upgraded file left
+    local trial_root=$work/try-rpm/$1 install upgrade remove installed upgraded file left
     case $1 in
-    file) new_rpm_root "$trial_root"; in_root "$trial_root" dnf install "$2" || die "dnf cannot install ./${2##*/}" ;;
-    rpm) new_rpm_root "$trial_root"; in_root "$trial_root" rpm -i "$2" || die "rpm -i cannot install ${2##*/}" ;;
-    repository)
-        new_rpm_root "$trial_root" "$2" "$dist/$keyring.asc"
-        in_root "$trial_root" dnf install setwalk || die "dnf cannot install setwalk from its repository" ;;
+    file) install=(dnf install "$2") upgrade=(dnf install "$3") remove=(dnf remove setwalk) ;;
+    rpm) install=(rpm -i "$2") upgrade=(rpm -U "$3") remove=(rpm -e setwalk) ;;
+    repository) install=(dnf install setwalk) upgrade=(dnf upgrade setwalk) remove=(dnf remove setwalk) ;;
     *) die "no RPM trial $1" ;;
     esac
+    if [ "$1" = repository ]; then new_rpm_root "$trial_root" "$2" "$dist/$keyring.asc"; else new_rpm_root "$trial_root"; fi
+    in_root "$trial_root" "${install[@]}" || die "${install[*]##*/} cannot install setwalk"
     installed=$(in_root "$trial_root" rpm -q setwalk)
     expect_report "$report" "$trial_root/usr/bin/setwalk"
     for file in /usr/share/doc/setwalk/THIRD-PARTY-NOTICES /usr/share/licenses/setwalk/LICENSE \
@@ -205,20 +205,14 @@ rpm_trial() {
         [ -s "$trial_root$file" ] || die "${2##*/} did not install $file"
     done
     echo "$1: installed $installed, which ran and wrote the exact report"
-    case $1 in
-    file) in_root "$trial_root" dnf install "$3" ;;
-    rpm) in_root "$trial_root" rpm -U "$3" ;;
-    repository)
-        sed -i "s|^baseurl=.*|baseurl=file://${3// /%20}|" "$trial_root/etc/yum.repos.d/$project.repo"
-        in_root "$trial_root" dnf upgrade setwalk ;;
-    *) die "no RPM trial $1" ;;
-    esac
+    [ "$1" != repository ] || sed -i "s|^baseurl=.*|baseurl=file://${3// /%20}|" "$trial_root/etc/yum.repos.d/$project.repo"
+    in_root "$trial_root" "${upgrade[@]}"
     upgraded=$(in_root "$trial_root" rpm -q setwalk)
     [ "$upgraded" != "$installed" ] || die "the upgrade left $installed in place"
     [ "$(in_root "$trial_root" rpm -qa setwalk | wc -l)" -eq 1 ] || die "the upgrade kept $installed beside $upgraded"
     expect_report "$report" "$trial_root/usr/bin/setwalk"
     echo "$1: upgraded to $upgraded, which ran and wrote the exact report"
-    if [ "$1" = rpm ]; then in_root "$trial_root" rpm -e setwalk; else in_root "$trial_root" dnf remove setwalk; fi
+    in_root "$trial_root" "${remove[@]}"
     ! in_root "$trial_root" rpm -q setwalk > /dev/null || die "setwalk is still installed"
     left=$(cd "$trial_root" && find . \( -path ./etc/yum.repos.d -o -path ./etc/pki -o -path ./root/.rpmdb -o -path ./var/lib/rpm \
         -o -path ./var/lib/dnf -o -path ./var/cache -o -path ./var/log -o -path "./${work#/}/try-rpm/cache" \) \
