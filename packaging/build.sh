@@ -45,26 +45,19 @@ linked() {
     grep -qxF -- "-- setwalk link: $2" "$work/build/$1.log" || die "$1 is not linked $2"
 }
 
-# not_applicable BUILD CASE: why CASE of the suite cannot apply to BUILD's
-# program by its nature; nothing where it can.
-not_applicable() {
-    case $([ "$(target "${1%.deb}" wine)" = - ] || echo windows):$2 in
-    windows:failure.one-write) echo "strace would count wine's system calls, not the program's" ;;
-    windows:failure.reader-gone-sigpipe-ignored) echo "Windows has no SIGPIPE to ignore" ;;
-    esac
-}
-
 # skipped_cases BUILD: each case that BUILD's suite skipped either cannot
 # apply to the target by its nature, or the caller allowed it by name (see
 # unable); any other stops the release.
 skipped_cases() {
-    local case why dir=$work/build/$1
+    local case why dir=$work/build/$1 kind
+    kind=$([ "$(target "${1%.deb}" wine)" = - ] && echo linux || echo windows)
     while IFS=$'\t' read -r case why; do
-        if [ -n "$(not_applicable "$1" "$case")" ]; then
-            echo "not applicable to $1: $case ($(not_applicable "$1" "$case"))"
-        else
-            unable "$case" "$1's $case" "$why"
-        fi
+        case $kind:$case in
+        windows:failure.one-write) why="strace would count wine's system calls, not the program's" ;;
+        windows:failure.reader-gone-sigpipe-ignored) why="Windows has no SIGPIPE to ignore" ;;
+        *) unable "$case" "$1's $case" "$why"; continue ;;
+        esac
+        echo "not applicable to $1: $case ($why)"
     done < <("$root/tests/skipped.sh" "$dir" "$dir.tests")
 }
 

@@ -33,8 +33,7 @@ build_deb() {
     notices "$stage" /usr/bin/setwalk
 }
 
-# file_deb NAME [VERSION]: the name of target NAME's package (of VERSION,
-# if given).
+# file_deb NAME [VERSION]: target NAME's package's name (of VERSION, if given).
 file_deb() { echo "setwalk_${2:-$version}_$(target "$1" debian).deb"; }
 
 # pack_deb NAME: target NAME's package, in $dist.

@@ -72,8 +72,7 @@ make_msi() {
     [ -z "$certificate" ] || sign_authenticode "$msi"
 }
 
-# file_msi NAME [VERSION]: the name of target NAME's installer (of VERSION,
-# if given).
+# file_msi NAME [VERSION]: target NAME's installer's name (of VERSION, if given).
 file_msi() { echo "setwalk-${2:-$version}-$1.msi"; }
 
 # pack_msi NAME: target NAME's installer, in $dist.

@@ -9,8 +9,7 @@
 # time stamp at SOURCE_DATE_EPOCH, so that two builds give the same bytes.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# file_rpm NAME [VERSION]: the name of target NAME's RPM (of VERSION, if
-# given).
+# file_rpm NAME [VERSION]: target NAME's RPM's name (of VERSION, if given).
 file_rpm() { echo "setwalk-${2:-$version}-1.$(target "$1" rpm).rpm"; }
 
 # pack_rpm NAME: target NAME's RPM, in $dist, signed where the release signs.

@@ -5,8 +5,7 @@
 # linked statically.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# file_tarball NAME: the name of target NAME's tarball, and of its folder
-# with .tar.gz left out.
+# file_tarball NAME: target NAME's tarball's name (its folder's, .tar.gz on).
 file_tarball() { echo "setwalk-$version-$1.tar.gz"; }
 
 # pack_tarball NAME: target NAME's tarball, in $dist.

@@ -4,8 +4,7 @@
 # The Windows zip: the program and its papers side by side in one folder.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# file_zip NAME: the name of target NAME's zip, and of its folder with
-# .zip left out.
+# file_zip NAME: target NAME's zip's name (its folder's, .zip on).
 file_zip() { echo "setwalk-$version-$1.zip"; }
 
 # pack_zip NAME: target NAME's zip, in $dist.
