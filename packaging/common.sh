@@ -51,10 +51,9 @@ for_each_download() {
     done
 }
 
-# news NEWS: the entries of NEWS.md, newest first, as lines of two fields
-# separated by a tab: "entry" and VERSION DAY for an entry's heading, then
-# "item" and its first line, and "more" and each further line, for each of
-# its items. The one reader of NEWS.md's form.
+# news NEWS: the one reader of NEWS.md's form: its entries, newest first, as
+# lines of two tab-separated fields: "entry" and VERSION DAY for a heading,
+# "item" and an item's first line, "more" and each further line.
 news() {
     sed -n -e 's/^## \([^ ]*\) (\([0-9-]*\))$/entry\t\1 \2/p' -e 's/^- /item\t/p' -e 's/^  /more\t/p' "$1"
 }
@@ -71,8 +70,7 @@ unable() {
     skipped+=("$2 ($1): $3")
 }
 
-# wine_check NAME: the check that runs Windows target NAME's programs
-# under wine, by the name that lets a release skip it: wine32 or wine64.
+# wine_check NAME: the check that runs Windows target NAME's programs, wine32 or wine64.
 wine_check() { target "$1" wine | sed 's/^win/wine/'; }
 
 # wine_runs NAME WHAT: Windows target NAME's programs can run under wine
@@ -286,9 +284,8 @@ field() { [ "$3" = "$4" ] || die "$1: its $2 is \"$3\", not \"$4\""; }
 # separated by tabs. The one reader of that table's form.
 credits() { awk '!/^#/ && NF { split($0, c, "  +"); print c[1] "\t" c[2] "\t" c[3] }' "$packaging/credits"; }
 
-# credit SOURCE COLUMN: the licence (2) or licence texts (3) that
-# packaging/credits gives the source package SOURCE; nothing for one it
-# does not credit.
+# credit SOURCE COLUMN: the licence (2) or licence texts (3) that credits
+# gives the source package SOURCE; nothing for one it does not credit.
 credit() { credits | awk -F '\t' -v s="$1" -v c="$2" '$1 == s { print $c }'; }
 
 # licences RECORDS: the licence of a program whose link records are

@@ -6,9 +6,7 @@
 #
 #   packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY]
 #                        [--authenticode FILE.p12] OUT
-#   packaging/release.sh --needs
-#   packaging/release.sh --fetch
-#   packaging/release.sh --downloads
+#   packaging/release.sh --needs | --fetch | --downloads
 #
 # RELEASING.md says what it makes and checks, what each --skip allows, and
 # what the bytes depend on. --needs names the Debian packages it lacks

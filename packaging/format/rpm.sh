@@ -121,16 +121,12 @@ rpm_changelog() {
     done < <(news "$1") | sed 1d
 }
 
-# try_rpm NAME: the RPM of this machine's architecture is
-# tried each way the README gives, each in an empty root of its own: dnf
-# install of the file, and rpm -i; and in a signed release, the repository,
-# set up as the README says, with both gpg checks on. Each way installs
-# it, runs it (it must write the report), looks for its notices, licences
-# and man page, upgrades it to a later version made for the trial alone,
-# runs that, removes it as the README says, and wants no file left but the
-# package managers' own records. dnf must refuse an unsigned RPM from the
-# repository, and the repository itself where the user's key file holds
-# another key. Needs root, or a user namespace (rpm changes root).
+# try_rpm NAME: the RPM of this machine's architecture is tried each way
+# the README gives (see rpm_trial), each in an empty root of its own, as
+# root or in a user namespace: dnf install of the file, rpm -i, and in a
+# signed release the repository, with both gpg checks on, where dnf must
+# also refuse an unsigned RPM, and the repository where the user's key
+# file holds another key.
 try_rpm() {
     local rpm later later_rpm scratch=$work/try-rpm
     rpm=$(file_rpm "$1") later=$(later_version "$version")
