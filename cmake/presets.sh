@@ -21,13 +21,13 @@ cross() {
         case $toolchain:$wine in
         -:*) ;;
         linux-cross:-)
-            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_ARCH\": \"$debian\" }" \
+            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_TARGET\": \"$name\", \"SETWALK_ARCH\": \"$debian\" }" \
                 "Linux on $debian, tested under qemu-user" ;;
         *:win32)
-            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
+            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_TARGET\": \"$name\" }" \
                 "32-bit Windows console (MinGW-w64), tested under wine" ;;
         *:win64)
-            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{}" \
+            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_TARGET\": \"$name\" }" \
                 "64-bit Windows console (MinGW-w64), tested under 64-bit wine" ;;
         *) echo "presets.sh: cmake/targets names a toolchain it does not know, $toolchain" >&2; exit 1 ;;
         esac

@@ -7,11 +7,12 @@
 # package's own build of target NAME.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/state.sh"
 
-# toolchain_options BUILD: the options that give CMake the toolchain of
-# BUILD's target, one a line; none for the native build.
+# toolchain_options BUILD: the options that give CMake BUILD's target and
+# its toolchain, one a line.
 toolchain_options() {
     local toolchain
     toolchain=$(target "${1%.deb}" toolchain)
+    echo "-DSETWALK_TARGET=${1%.deb}"
     [ "$toolchain" = - ] || echo "-DCMAKE_TOOLCHAIN_FILE=$root/cmake/$toolchain.cmake"
     [ "$toolchain" != linux-cross ] || echo "-DSETWALK_ARCH=$(target "${1%.deb}" debian)"
 }
