@@ -42,9 +42,7 @@ build() {
 }
 
 # linked BUILD LINK: configure chose the link LINK for BUILD's program.
-linked() {
-    grep -qxF -- "-- setwalk link: $2" "$work/build/$1.log" || die "$1 is not linked $2"
-}
+linked() { grep -qxF -- "-- setwalk link: $2" "$work/build/$1.log" || die "$1 is not linked $2"; }
 
 # skipped_cases BUILD: each case that BUILD's suite skipped either cannot
 # apply to the target by its nature, or the caller allowed it by name (see
