@@ -103,7 +103,7 @@ verify_authenticode() {
         found && ++n == 2 { match($0, /^ *[0-9]+/); o = substr($0, RSTART, RLENGTH)
             match($0, /hl= *[0-9]+/); h = substr($0, RSTART + 3, RLENGTH - 3)
             match($0, / l= *[0-9]+/); l = substr($0, RSTART + 3, RLENGTH - 3)
-            print o + 0, h + 0, l + 0; exit }')
+            print o + 0, h + 0, l + 0; found = 0 }')
     content=$check/content
     tail -c +$((offset + header + 1)) "$check/signature.der" | head -c "$length" > "$content"
     openssl smime -verify -binary -inform DER -in "$check/signature.der" -content "$content" \
