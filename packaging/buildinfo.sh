@@ -9,14 +9,6 @@
 # gives the same bytes.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/state.sh"
 
-# The tools that write the downloads' bytes, beside the compilers, and the
-# Python modules among them.
-buildinfo_tools=(cmake git tar gzip xz zip dpkg-deb dpkg-shlibdeps rpmbuild wixl msibuild python3)
-buildinfo_modules=(olefile)
-# Those that write a signed release's signatures and repositories.
-buildinfo_signing=(gpg rpmsign apt-ftparchive createrepo_c)
-buildinfo_authenticode=(osslsigncode)
-
 # owning_package FILE: the Debian package that installed FILE, as
 # PACKAGE:ARCH; dpkg may know a program of /usr/bin by its /bin path.
 owning_package() {

@@ -11,12 +11,6 @@
 # fingerprint: never a key fetched from beside the downloads.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/state.sh"
 
-# Where the maintainer serves the release's files: the repositories at
-# apt/ and rpm/ below it, the public key beside them.
-repository_url=https://setwalk.example.org
-# Where a user of dnf installs the public key, as the README says.
-rpm_keyring=/etc/pki/rpm-gpg/RPM-GPG-KEY-setwalk
-
 # make_apt_repository REPO DEB...: the apt repository REPO of the packages
 # DEB..., suite stable, component main, its Release signed inline
 # (InRelease) and detached (Release.gpg), everything dated by

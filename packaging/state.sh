@@ -32,6 +32,16 @@ sign_key=''     # the OpenPGP key that signs (--sign), none if empty
 sign_time=''    # the time its signatures take (set_up_signing)
 certificate=''  # the Authenticode certificate (--authenticode FILE.p12), none if empty
 keyring=setwalk-archive-keyring # the public key, in dist as NAME.asc (armoured) and NAME.gpg (for apt)
+repository_url=https://setwalk.example.org # where the maintainer serves apt/, rpm/ and the key
+rpm_keyring=/etc/pki/rpm-gpg/RPM-GPG-KEY-setwalk # where a user of dnf installs the key, as the README says
+
+# What the buildinfo names the packages of: the tools that write the
+# downloads' bytes beside the compilers, the Python modules among them, and
+# those that write a signed release's signatures and repositories.
+buildinfo_tools=(cmake git tar gzip xz zip dpkg-deb dpkg-shlibdeps rpmbuild wixl msibuild python3)
+buildinfo_modules=(olefile)
+buildinfo_signing=(gpg rpmsign apt-ftparchive createrepo_c)
+buildinfo_authenticode=(osslsigncode)
 
 # The modules: what the formats share, how a target is built, each format,
 # the SBOM, the buildinfo, the signatures and the repositories.

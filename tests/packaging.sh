@@ -133,7 +133,7 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         fi
     }
     name=${name#packaging.}
-    # shellcheck disable=SC2154,SC2034 # the release's globals, which read_facts and the cases set
+    # shellcheck disable=SC2034 # the release's globals, which the cases set
     case $name in
     tarball-fault)
         release_around "$target_name" bin/setwalk
