@@ -312,15 +312,19 @@ same_file() { cmp -s "$1" "$2" || die "${2#"$work"/} is not ${1##*/}"; }
 # packages' upgrade trials make a package of.
 later_version() { awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$1"; }
 
-# native_trial ARCH WHAT: a package of the Debian architecture ARCH is
-# tried here, as WHAT, where it is this machine's and the release can have
-# a root of its own: as root, or in a user namespace (see unable); else
-# the status is 1.
+# native_trial FORMAT NAME WAYS END: target NAME's package of FORMAT is
+# tried here, each way of WAYS, then removed as END says, where it is of
+# this machine's architecture and the release can have a root of its own:
+# as root, or in a user namespace (see unable); its scratch folder,
+# $work/try-FORMAT, is made. Else the status is 1.
 native_trial() {
-    [ "$1" = "$(dpkg --print-architecture)" ] || return 1
-    step "$2"
+    local what
+    [ "$(target "$2" debian)" = "$(dpkg --print-architecture)" ] || return 1
+    what="install $("file_$1" "$2") as the README says ($3), upgrade it to $(later_version "$version"), run it, $4 it"
+    step "$what"
     [ "$(id -u)" -eq 0 ] || unshare -r true 2> /dev/null ||
-        { unable root "$2" "that needs root or a user namespace, and unshare -r fails here"; return 1; }
+        { unable root "$what" "that needs root or a user namespace, and unshare -r fails here"; return 1; }
+    mkdir -p "$work/try-$1"
 }
 
 # other_key FOLDER: a signing key of no one's, made once, in the GnuPG home

@@ -195,16 +195,13 @@ debian_changelog() {
 # upgrades it to a later version made for the trial alone, runs that, and
 # purges it.
 try_deb() {
-    local deb later later_deb scratch=$work/try-deb
-    deb=$(file_deb "$1") later=$(later_version "$version")
-    native_trial "$(target "$1" debian)" "install $deb as the README says (apt install ./$deb${sign_key:+, its repository}), upgrade it to $later, run it, purge it" ||
-        return 0
-    later_deb=$scratch/$(file_deb "$1" "$later")
-    mkdir -p "$scratch"
-    make_deb "$1" "$later" "$later_deb"
-    "$packaging/debian/pristine-install.sh" "$report" "$dist/$deb" "$later_deb"
+    local deb later scratch=$work/try-deb
+    native_trial deb "$1" "apt install ./$(file_deb "$1")${sign_key:+, its repository}" purge || return 0
+    deb=$dist/$(file_deb "$1") later=$scratch/$(file_deb "$1" "$(later_version "$version")")
+    make_deb "$1" "$(later_version "$version")" "$later"
+    "$packaging/debian/pristine-install.sh" "$report" "$deb" "$later"
     [ -n "$sign_key" ] || return 0
-    make_apt_repository "$scratch/later" "$dist/$deb" "$later_deb"
+    make_apt_repository "$scratch/later" "$deb" "$later"
     # The release's repository, its Release signed again with a key of no one's.
     cp -R "$dist/apt" "$scratch/forged"
     rm "$scratch/forged/dists/stable/InRelease" "$scratch/forged/dists/stable/Release.gpg"

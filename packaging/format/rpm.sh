@@ -128,21 +128,18 @@ rpm_changelog() {
 # also refuse an unsigned RPM, and the repository where the user's key
 # file holds another key.
 try_rpm() {
-    local rpm later later_rpm scratch=$work/try-rpm
-    rpm=$(file_rpm "$1") later=$(later_version "$version")
-    native_trial "$(target "$1" debian)" "install $rpm as the README says (dnf install ./$rpm, rpm -i${sign_key:+, its repository}), upgrade it to $later, run it, remove it" ||
-        return 0
-    later_rpm=$scratch/$(file_rpm "$1" "$later")
-    mkdir -p "$scratch"
-    make_rpm "$1" "$later" "$later_rpm" "$sign_key"
-    rpm_trial file "$dist/$rpm" "$later_rpm"
-    rpm_trial rpm "$dist/$rpm" "$later_rpm"
+    local rpm later scratch=$work/try-rpm
+    native_trial rpm "$1" "dnf install ./$(file_rpm "$1"), rpm -i${sign_key:+, its repository}" remove || return 0
+    rpm=$dist/$(file_rpm "$1") later=$(file_rpm "$1" "$(later_version "$version")")
+    make_rpm "$1" "$(later_version "$version")" "$scratch/$later" "$sign_key"
+    rpm_trial file "$rpm" "$scratch/$later"
+    rpm_trial rpm "$rpm" "$scratch/$later"
     [ -n "$sign_key" ] || return 0
-    make_rpm_repository "$scratch/later" "$dist/$rpm" "$later_rpm"
+    make_rpm_repository "$scratch/later" "$rpm" "$scratch/$later"
     # dnf refuses an unsigned RPM from a signed repository,
     mkdir -p "$scratch/unsigned"
-    make_rpm "$1" "$later" "$scratch/unsigned/${later_rpm##*/}"
-    make_rpm_repository "$scratch/unsigned-repository" "$scratch/unsigned/${later_rpm##*/}"
+    make_rpm "$1" "$(later_version "$version")" "$scratch/unsigned/$later"
+    make_rpm_repository "$scratch/unsigned-repository" "$scratch/unsigned/$later"
     new_rpm_root "$scratch/refused" "$scratch/unsigned-repository" "$dist/$keyring.asc"
     refused "$scratch/refused" 'not signed' "an unsigned RPM"
     # and the release's repository where the key file holds another key.
