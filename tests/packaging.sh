@@ -172,7 +172,9 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         cp "$source/packaging/rpm/setwalk.spec.in" "$work/packaging/rpm/"
         sed -i '/^share\/man\//d' "$work/packaging/contents"
         rm -r "$work/rpm"
-        packaging=$work/packaging pack_rpm "$target_name"
+        packaging=$work/packaging
+        pack_rpm "$target_name"
+        packaging=$source/packaging
         stops "an RPM without its man page" "lacks usr/share/man/man1/setwalk.1.gz" check_rpm "$target_name" ;;
     deb-fault | deb-no-lintian)
         skip_without lintian dpkg-deb dpkg-shlibdeps
@@ -356,7 +358,9 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         sed -i -e 's|^      <Directory Id="@PROGRAM_FILES@">|      <Directory Id="OTHER" Name="other"><Component Id="OTHER" Guid="0B0FA7C5-5A0B-4A40-9E0A-3A9C0D5B2C11"><File Id="OTHER" Name="README.md" Source="'"$target_name-$version"'/README.md" KeyPath="yes"/></Component></Directory>\n&|' \
             -e 's|^@FEATURE@$|&\n      <ComponentRef Id="OTHER"/>|' "$work/packaging/windows/setwalk.wxs.in"
         rm -r "$work/msi"
-        packaging=$work/packaging pack_msi "$target_name"
+        packaging=$work/packaging
+        pack_msi "$target_name"
+        packaging=$source/packaging
         stops "an installer with a file outside its folder" "holds other/README.md," check_msi "$target_name" ;;
     source-fault)
         skip_without git xz
