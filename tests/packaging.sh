@@ -113,18 +113,25 @@ if [[ $name == *-fault || $name == *-no-* ]]; then
         *) return 1 ;;
         esac
     }
+    # as_released COMMAND...: COMMAND, a check, run as the release runs it,
+    # where any command that fails stops it; its output in $work/said.
+    as_released() { (set -eEuo pipefail; "$@") > "$work/said" 2>&1; }
     # passes WHAT COMMAND...: COMMAND, a check, passes the download as made.
     passes() {
-        local what=$1
+        local what=$1 status
         shift
-        ("$@") > "$work/said" 2>&1 || { fail "$* fails $what as made:"; cat "$work/said"; }
+        as_released "$@"
+        status=$?
+        [ "$status" -eq 0 ] || { fail "$* fails $what as made:"; cat "$work/said"; }
     }
     # stops FAULT LINE COMMAND...: COMMAND, a check, stops on the download
     # with FAULT planted in it, saying LINE.
     stops() {
-        local fault=$1 line=$2
+        local fault=$1 line=$2 status
         shift 2
-        if ("$@") > "$work/said" 2>&1; then
+        as_released "$@"
+        status=$?
+        if [ "$status" -eq 0 ]; then
             fail "$* passes $fault"
         elif ! grep -qF -- "$line" "$work/said"; then
             fail "$* stops on $fault, but does not say \"$line\":"; cat "$work/said"
