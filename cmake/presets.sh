@@ -15,22 +15,18 @@ cd "$(dirname "$0")/.."
 # cross: name, toolchain file and cache variables (JSON) of each target that
 # is not the native build.
 cross() {
-    local name debian toolchain wine targets
+    local name debian toolchain wine targets arch description
     targets=$(cmake/targets.sh)
     while IFS=$'\t' read -r name debian _ toolchain _ wine _; do
+        arch=''
         case $toolchain:$wine in
-        -:*) ;;
-        linux-cross:-)
-            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_TARGET\": \"$name\", \"SETWALK_ARCH\": \"$debian\" }" \
-                "Linux on $debian, tested under qemu-user" ;;
-        *:win32)
-            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_TARGET\": \"$name\" }" \
-                "32-bit Windows console (MinGW-w64), tested under wine" ;;
-        *:win64)
-            printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_TARGET\": \"$name\" }" \
-                "64-bit Windows console (MinGW-w64), tested under 64-bit wine" ;;
+        -:*) continue ;;
+        linux-cross:-) arch=", \"SETWALK_ARCH\": \"$debian\"" description="Linux on $debian, tested under qemu-user" ;;
+        *:win32) description="32-bit Windows console (MinGW-w64), tested under wine" ;;
+        *:win64) description="64-bit Windows console (MinGW-w64), tested under 64-bit wine" ;;
         *) echo "presets.sh: cmake/targets names a toolchain it does not know, $toolchain" >&2; exit 1 ;;
         esac
+        printf '%s\t%s\t%s\t%s\n' "$name" "$toolchain" "{ \"SETWALK_TARGET\": \"$name\"$arch }" "$description"
     done <<< "$targets"
 }
 

@@ -12,7 +12,7 @@ die() { echo "release: $*" >&2; exit 1; }
 # (see state.sh); the project's name and version are read here alone.
 # shellcheck disable=SC2034 # the facts are for the other modules
 read_facts() {
-    local rows row column
+    local rows row column names=(name debian rpm toolchain downloads wine msi upgrade program)
     project=$(sed -n 's/^project(\([a-z0-9-]*\)$/\1/p' "$root/CMakeLists.txt")
     version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt")
     [ -n "$project" ] || die "no name in CMakeLists.txt's project()"
@@ -26,9 +26,8 @@ read_facts() {
     rows=$("$root/cmake/targets.sh") || die "cmake/targets is not a table the release can follow"
     targets=() columns=()
     while IFS=$'\t' read -r -a row; do
-        targets+=("${row[0]}")
-        for column in 1 2 3 4 5 6 7 8; do columns[${row[0]} ${columns_named[column]}]=${row[column]}; done
-        columns[${row[0]} downloads]=${row[4]//,/ }
+        targets+=("${row[0]}") row[4]=${row[4]//,/ }
+        for column in "${!names[@]}"; do columns[${row[0]} ${names[column]}]=${row[column]}; done
     done <<< "$rows"
 }
 
@@ -71,7 +70,7 @@ unable() {
 }
 
 # wine_check NAME: the check that runs Windows target NAME's programs, wine32 or wine64.
-wine_check() { target "$1" wine | sed 's/^win/wine/'; }
+wine_check() { echo "wine$(target "$1" wine | cut -c4-)"; }
 
 # wine_runs NAME WHAT: Windows target NAME's programs can run under wine
 # here; when wine cannot start, WHAT is a check this machine cannot make

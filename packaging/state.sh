@@ -21,8 +21,7 @@ report=''      # the report its programs must write, with LF line ends
 report_crlf='' # the same with CR LF line ends, as on Windows
 glibc=''       # the version of the glibc that the Linux programs link
 targets=()     # the names of the targets of cmake/targets, in its order
-declare -gA columns=() # columns[NAME COLUMN]: target NAME's COLUMN (downloads separated by spaces)
-columns_named=(name debian rpm toolchain downloads wine msi upgrade program) # the table's columns
+declare -gA columns=() # columns[NAME COLUMN]: target NAME's COLUMN of cmake/targets (downloads separated by spaces)
 
 work=''         # the scratch folder
 dist=''         # the downloads as they are made, in the scratch folder
