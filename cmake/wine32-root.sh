@@ -39,9 +39,9 @@
 # /var/lib, say) is not reached.
 set -eEuo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# Without HOME (a case that empties the environment), the home folder is
-# the user's own.
-root=${SETWALK_WINE32_ROOT:-${XDG_CACHE_HOME:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache}/setwalk/wine32-root}
+# Without HOME, the home folder is the user's own. The path is made
+# absolute, for commands that run elsewhere.
+root=$(realpath -ms -- "${SETWALK_WINE32_ROOT:-${XDG_CACHE_HOME:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache}/setwalk/wine32-root}")
 # The file that marks the root complete, holding its wine's version; and
 # the one that marks a root still being made (in ROOT.new) as setwalk's,
 # holding the temporary folder of the mmdebstrap that makes it.
@@ -129,7 +129,7 @@ remove_tree() {
 }
 
 make_root() {
-    local started=$SECONDS new=$root.new version try scratch
+    local started=$SECONDS new=$root.new version try scratch sources
     mkdir -p "$(dirname "$root")"
     exec 9> "$root.lock"
     flock 9
@@ -139,7 +139,7 @@ make_root() {
     esac
     why=$(cannot)
     [ -z "$why" ] || { say "cannot make the root: $why"; exit 1; }
-    "$here/../packaging/debian/sources.sh" "$VERSION_CODENAME" > "$root.list"
+    sources=$("$here/../packaging/debian/sources.sh" "$VERSION_CODENAME")
     say "making setwalk's root for 32-bit wine in $root (about 1.7 GB, once)"
     # The archive has bad hours (a mirror mid-sync): a failed make is tried
     # once more after a pause.
@@ -153,10 +153,13 @@ make_root() {
         chmod 1777 "$scratch"
         echo "$scratch" > "$making"
         # --mode=unshare: as root too, so that mmdebstrap's mounts stay in
-        # its own namespace and go with it, however it ends.
+        # its own namespace and go with it, however it ends. The sources
+        # reach it on standard input: a sources file named after the root
+        # would be copied into its apt under that name, and apt reads no
+        # file whose name holds a space.
         TMPDIR=$scratch mmdebstrap --mode=unshare --variant=apt --architectures=amd64,i386 \
-            --include=wine32:i386,wine64 --skip=output/dev "$VERSION_CODENAME" - "$root.list" \
-            < /dev/null 2> "$root.log" | tar -x -C "$new" 2>> "$root.log" && break
+            --include=wine32:i386,wine64 --skip=output/dev "$VERSION_CODENAME" - - \
+            <<< "$sources" 2> "$root.log" | tar -x -C "$new" 2>> "$root.log" && break
         say "mmdebstrap could not make the root: $(grep -e '^E:' -e '^W:' -e '^Err:' "$root.log" | paste -sd' ')"
         [ "$try" = 1 ] || { remove_tree "$new" .setwalk-making; exit 1; }
         say "once more in 30 s"
@@ -173,7 +176,7 @@ make_root() {
     [ ! -e "$root" ] || mv "$root" "$root.old"
     mv "$new" "$root"
     remove_tree "$root.old" .setwalk-wine
-    rm -f "$root.list" "$root.log"
+    rm -f "$root.log"
     say "made the root, with wine $version, in $((SECONDS - started)) s"
 }
 
