@@ -8,6 +8,8 @@
 #   wine-run.sh ARCH --version             says which wine, touching no prefix
 #   wine-run.sh ARCH --prepare             makes or updates the prefix, quietly,
 #                                          and starts its server, once
+#   wine-run.sh ARCH --launcher            prints the command that runs a
+#                                          program in the places found here
 #
 # ARCH is win32 for a 32-bit program or win64 for a 64-bit one. Each is
 # started by the loader and server of its own width, never by Debian's
@@ -27,22 +29,32 @@
 # for later runs; remove it and its .lock file beside it to get the space
 # back.
 #
+# The places wine works in, the prefix and (for win32) setwalk's root, are
+# found from the environment: TMPDIR, WINEPREFIX, SETWALK_WINEPREFIX*,
+# SETWALK_WINE32_ROOT, XDG_CACHE_HOME, HOME. --launcher prints, one word a
+# line since a path may hold a space, a command that runs this script with
+# them fixed as they are found now; the toolchains make the suite's
+# launcher of it, so that a case which empties a program's environment
+# empties it for the program alone.
+#
 # wine tells on standard error when it makes a prefix or brings one up to
 # date for a new wine version; the suite runs --prepare once before its
 # cases, so that none of them sees those messages.
 set -eu
 tmp=${TMPDIR:-/tmp}
-root=$(cd "$(dirname "$0")" && pwd)/wine32-root.sh
-# in_root: what runs wine's own programs: the root for win32.
+here=$(cd "$(dirname "$0")" && pwd)
+root=$here/wine32-root.sh
+# in_root: what runs wine's own programs: the root for win32. own_is: the
+# variable that names the suite's own prefix.
 case ${1:-} in
 win32)
     loader=/usr/lib/wine/wine server=/usr/lib/wine/wineserver32 in_root=("$root" run)
-    own=${SETWALK_WINEPREFIX:-$tmp/setwalk-wine-$(id -u)} ;;
+    own_is=SETWALK_WINEPREFIX own=${SETWALK_WINEPREFIX:-$tmp/setwalk-wine-$(id -u)} ;;
 win64)
     loader=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver64 in_root=()
-    own=${SETWALK_WINEPREFIX64:-$tmp/setwalk-wine64-$(id -u)} ;;
+    own_is=SETWALK_WINEPREFIX64 own=${SETWALK_WINEPREFIX64:-$tmp/setwalk-wine64-$(id -u)} ;;
 *)
-    echo "usage: wine-run.sh win32|win64 PROGRAM ARGUMENT... | --version | --prepare" >&2
+    echo "usage: wine-run.sh win32|win64 PROGRAM ARGUMENT... | --version | --prepare | --launcher" >&2
     exit 2 ;;
 esac
 export WINELOADER=$loader WINESERVER=$server
@@ -54,6 +66,13 @@ export WINELOADER=$loader WINESERVER=$server
 ulimit -S -n "$(ulimit -H -n)" 2> /dev/null || true
 arch=$1
 shift
+if [ "${1:-}" = --launcher ]; then
+    command -v env
+    [ "$arch" = win64 ] || echo "SETWALK_WINE32_ROOT=$("$root" where)"
+    if [ -n "${WINEPREFIX:-}" ]; then echo "WINEPREFIX=$WINEPREFIX"; else echo "$own_is=$own"; fi
+    printf '%s\n' "$here/wine-run.sh" "$arch"
+    exit 0
+fi
 # Say plainly when the loader is missing or cannot start, rather than fail
 # each case.
 if [ "$arch" = win32 ] && [[ ${1:-} == --* ]]; then
