@@ -32,8 +32,8 @@ build() {
     ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" > "$dir.tests" ||
         { cat "$dir.tests"; die "the tests of $name failed"; }
     grep -E 'tests passed|did not run|Skipped' "$dir.tests"
-    if grep -q 'every case is skipped' "$dir.log"; then
-        why=$(sed -n 's/.*every case is skipped, since //p' "$dir.log")
+    why=$(configured "$name" untested)
+    if [ -n "$why" ]; then
         [ "$(target "${name%.deb}" wine)" != - ] || die "the tests of $name cannot run: $why"
         unable "$(wine_check "${name%.deb}")" "the tests of $name" "$why"
     else
@@ -41,8 +41,12 @@ build() {
     fi
 }
 
+# configured BUILD NAME: what BUILD's configure found of NAME (link, or
+# untested: why every case is skipped), as it wrote it in its build folder.
+configured() { awk -F '\t' -v n="$2" '$1 == n { print $2 }' "$work/build/$1/setwalk-configured"; }
+
 # linked BUILD LINK: configure chose the link LINK for BUILD's program.
-linked() { grep -qxF -- "-- setwalk link: $2" "$work/build/$1.log" || die "$1 is not linked $2"; }
+linked() { [ "$(configured "$1" link)" = "$2" ] || die "$1 is not linked $2"; }
 
 # skipped_cases BUILD: each case that BUILD's suite skipped either cannot
 # apply to the target by its nature, or the caller allowed it by name (see
