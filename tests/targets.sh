@@ -72,18 +72,36 @@ presets=$(cd "$tree" && cmake/presets.sh) || fail "presets.sh fails the table wi
 grep -q '"name": "linux-planted"' <<< "$presets" || fail "no preset for linux-planted"
 ! grep -q linux-mipsel <<< "$presets" || fail "a preset for linux-mipsel, which the table no longer has"
 
-# Rows whose columns disagree.
-for row in 'linux-arm64x   arm64     aarch64   linux-cross   tarball,deb' \
-    'windows-x86b   -         -         windows-x86   zip,msi' \
-    'linux-arm64y   arm64     -         linux-cross   tarball,apk'; do
+# Rows that cannot be released, each after the words that refuse it: both
+# readers of the table stop, naming the row, and so does the release.
+upgrade=$(awk '$1 == "windows-x86" { print $8 }' "$source/cmake/targets")
+# shellcheck disable=SC2016 # CMake's variable
+echo 'include(${CMAKE_CURRENT_LIST_DIR}/targets.cmake)
+setwalk_target(name linux-x86_64 row)' > "$tree/cmake/probe.cmake"
+# read_with READER: the table as cmake/READER reads it.
+read_with() { if [ "$1" = targets.sh ]; then "$tree/cmake/targets.sh"; else cmake -P "$tree/cmake/probe.cmake"; fi; }
+while IFS='|' read -r words row; do
     cp "$source/cmake/targets" "$tree/cmake/targets"
     echo "$row" >> "$tree/cmake/targets"
-    if said=$("$tree/cmake/targets.sh" 2>&1); then
-        fail "cmake/targets.sh reads a row whose columns disagree: $row"
-    elif [[ $said != *"targets line $(wc -l < "$tree/cmake/targets"): ${row%% *} "* ]]; then
-        fail "cmake/targets.sh does not name the row ${row%% *} where it stops: $said"
-    fi
-    ! "$tree/packaging/release.sh" --downloads > /dev/null 2>&1 || fail "the release follows a row whose columns disagree: $row"
-done
+    where="targets line $(wc -l < "$tree/cmake/targets"): ${row%% *} "
+    for reader in targets.sh targets.cmake; do
+        if said=$(read_with "$reader" 2>&1); then
+            fail "cmake/$reader reads a row it should refuse: $row"
+        # (CMake folds its message's lines.)
+        elif [[ $(tr -s ' \n' '  ' <<< "$said") != *"$where"*"$words"* ]]; then
+            fail "cmake/$reader does not refuse the row ${row%% *} with \"$words\": $said"
+        fi
+    done
+    ! "$tree/packaging/release.sh" --downloads > /dev/null 2>&1 || fail "the release follows a row it should refuse: $row"
+done << ROWS
+RPM architecture exactly when|linux-arm64x   arm64     aarch64   linux-cross   tarball,deb
+no Debian architecture, and its wine|windows-x86b   -         -         windows-x86   zip,msi
+no script makes, apk|linux-arm64y   arm64     -         linux-cross   tarball,apk
+a deb of the name of linux-arm64's|linux-arm64b   arm64     aarch64   linux-cross   tarball,deb,rpm
+an rpm of the name of linux-arm64's|linux-arm64c   armhf     aarch64   linux-cross   rpm
+the UpgradeCode of windows-x86|windows-x86b   -         -         windows-x86   zip,msi          win32  Intel  $upgrade  PE32 executable (console) Intel 80386
+of different processors: win64, Intel|windows-x64b   -         -         windows-x64   zip,msi          win64  Intel  B0000000-0000-4000-8000-000000000001  PE32+ executable (console) x86-64
+which cmake/processors has no row for|linux-riscv64  riscv64   -         linux-cross   tarball
+ROWS
 [ "$failed" -eq 1 ] || echo "ok: the release's downloads, CI's count, the SBOM check, doc/facts.sh and the presets follow the table"
 exit "$failed"
