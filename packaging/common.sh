@@ -57,7 +57,36 @@ news() {
     sed -n -e 's/^## \([^ ]*\) (\([0-9-]*\))$/entry\t\1 \2/p' -e 's/^- /item\t/p' -e 's/^  /more\t/p' "$1"
 }
 
-step() { printf '\n=== %s\n' "$*"; }
+# step WHAT: the release's next step, WHAT, said; the one before it ends,
+# and its time goes into $work/times.
+step() {
+    step_ends
+    step_now=$* step_started=$SECONDS
+    printf '\n=== %s\n' "$*"
+}
+step_ends() {
+    [ -z "$step_now" ] || printf '%s\t%s\n' "$((SECONDS - step_started))" "$step_now" >> "$work/times"
+    step_now=''
+}
+
+# times_taken: how long each step took, in the release's order, and the
+# steps of each target together: those that name it, its Debian package's
+# build or one of its downloads.
+times_taken() {
+    local name format words
+    step_ends
+    printf '\n%8s  %s\n' seconds step
+    awk -F '\t' '{ printf "%8d  %s\n", $1, $2; all += $1 } END { printf "%8d  in all\n", all }' "$work/times"
+    printf '\n%8s  %s\n' seconds target
+    for name in "${targets[@]}"; do
+        words="$name $name.deb"
+        for format in $(target "$name" downloads); do words+=" $("file_$format" "$name")"; done
+        awk -F '\t' -v target="$name" -v words="$words" '
+            BEGIN { split(words, w, " "); for (i in w) ours[w[i]] = 1 }
+            { n = split($2, word, " "); for (i = 1; i <= n; i++) if (word[i] in ours) { s += $1; break } }
+            END { printf "%8d  %s\n", s, target }' "$work/times"
+    done
+}
 
 # unable CHECK WHAT WHY: WHAT cannot be checked on this machine, for WHY.
 # That stops the release, unless its caller has allowed CHECK to be skipped

@@ -185,6 +185,7 @@ mkdir -p "$out"
 cp -R "$dist"/. "$out/"
 (cd "$out" && sha256sum -c --quiet SHA256SUMS)
 ls -l "$out"
+times_taken
 for check in "${skipped[@]}"; do echo "skipped: $check"; done
 [ -n "$sign_key" ] || echo "unsigned: no --sign KEY, so neither SHA256SUMS nor the RPMs are signed, and there are no repositories"
 [ -n "$certificate" ] || echo "unsigned: no --authenticode FILE.p12, so the Windows programs and installers carry no signature"

@@ -24,6 +24,8 @@ targets=()     # the names of the targets of cmake/targets, in its order
 declare -gA columns=() # columns[NAME COLUMN]: target NAME's COLUMN of cmake/targets (downloads separated by spaces)
 
 work=''         # the scratch folder
+step_now=''     # the step the release is at (see step), and when it started
+step_started=0
 dist=''         # the downloads as they are made, in the scratch folder
 skippable=()    # the checks the caller allows to be skipped (--skip)
 skipped=()      # the checks skipped, by that leave
