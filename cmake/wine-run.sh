@@ -10,6 +10,8 @@
 #                                          and starts its server, once
 #   wine-run.sh ARCH --launcher            prints the command that runs a
 #                                          program in the places found here
+#   wine-run.sh ARCH --stop                stops the prefix's wine server, and
+#                                          so its programs
 #
 # ARCH is win32 for a 32-bit program or win64 for a 64-bit one. Each is
 # started by the loader and server of its own width, never by Debian's
@@ -71,6 +73,9 @@ if [ "${1:-}" = --launcher ]; then
     [ "$arch" = win64 ] || echo "SETWALK_WINE32_ROOT=$("$root" where)"
     if [ -n "${WINEPREFIX:-}" ]; then echo "WINEPREFIX=$WINEPREFIX"; else echo "$own_is=$own"; fi
     printf '%s\n' "$here/wine-run.sh" "$arch"
+    exit 0
+elif [ "${1:-}" = --stop ]; then
+    WINEPREFIX=${WINEPREFIX:-$own} "${in_root[@]}" "$server" -k > /dev/null 2>&1 || true
     exit 0
 fi
 # Say plainly when the loader is missing or cannot start, rather than fail

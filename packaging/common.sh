@@ -37,6 +37,12 @@ target() {
     echo "${columns[$1 $2]}"
 }
 
+# downloads_of NAME: the names of target NAME's downloads, one a line.
+downloads_of() {
+    local format
+    for format in $(target "$1" downloads); do "file_$format" "$1"; done
+}
+
 # for_each_download ACTION: ACTION_FORMAT NAME for each download of each
 # target, in the table's order.
 for_each_download() {
@@ -69,23 +75,20 @@ step_ends() {
     step_now=''
 }
 
-# times_taken: how long each step took, in the release's order, and the
-# steps of each target together: those that name it, its Debian package's
-# build or one of its downloads.
+# times_taken: how long each of the release's steps took, and each of
+# its jobs' steps, target by target.
 times_taken() {
-    local name format words
+    local name
     step_ends
-    printf '\n%8s  %s\n' seconds step
-    awk -F '\t' '{ printf "%8d  %s\n", $1, $2; all += $1 } END { printf "%8d  in all\n", all }' "$work/times"
-    printf '\n%8s  %s\n' seconds target
+    steps_took "$work/times" "the release"
     for name in "${targets[@]}"; do
-        words="$name $name.deb"
-        for format in $(target "$name" downloads); do words+=" $("file_$format" "$name")"; done
-        awk -F '\t' -v target="$name" -v words="$words" '
-            BEGIN { split(words, w, " "); for (i in w) ours[w[i]] = 1 }
-            { n = split($2, word, " "); for (i = 1; i <= n; i++) if (word[i] in ours) { s += $1; break } }
-            END { printf "%8d  %s\n", s, target }' "$work/times"
+        [ ! -e "$work/jobs/$name/times" ] || steps_took "$work/jobs/$name/times" "the job of $name"
     done
+}
+# steps_took TIMES WHOSE: the steps of TIMES, WHOSE, with their seconds.
+steps_took() {
+    printf '\n%8s  %s\n' seconds "$2"
+    awk -F '\t' '{ printf "%8d  %s\n", $1, $2; all += $1 } END { printf "%8d  in all\n", all }' "$1"
 }
 
 # unable CHECK WHAT WHY: WHAT cannot be checked on this machine, for WHY.

@@ -5,14 +5,17 @@
 # only once every download has been checked:
 #
 #   packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY]
-#                        [--authenticode FILE.p12] OUT
+#                        [--authenticode FILE.p12] [-j JOBS | --target NAME] OUT
 #   packaging/release.sh --needs | --fetch | --downloads
 #
 # RELEASING.md says what it makes and checks, what each --skip allows, and
-# what the bytes depend on. --needs names the Debian packages it lacks
-# here; --fetch fetches, as the user who will release, what the release
-# reads from outside (the release itself reaches no server); --downloads
-# names each target's downloads, as the table of targets gives them.
+# what the bytes depend on. Each target is a job of its own, JOBS of them
+# side by side (the number of processors by default); --target NAME runs
+# NAME's job alone and writes its downloads into OUT. --needs names the
+# Debian packages it lacks here; --fetch fetches, as the user who will
+# release, what the release reads from outside (the release itself reaches
+# no server); --downloads names each target's downloads, as the table of
+# targets gives them.
 set -eEuo pipefail
 # Whatever stops the release says where: the command, its file and line.
 trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
@@ -48,7 +51,7 @@ fi
 umask 022
 
 usage() {
-    echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY] [--authenticode FILE.p12] OUT | --needs | --fetch | --downloads" >&2
+    echo "usage: packaging/release.sh [--skip wine32|wine64|root|CASE]... [--sign KEY] [--authenticode FILE.p12] [-j JOBS | --target NAME] OUT | --needs | --fetch | --downloads" >&2
     exit 2
 }
 
@@ -71,18 +74,25 @@ case $* in
 esac
 
 # The checks that the caller allows to be skipped where they cannot run,
-# and the key and certificate to sign with, if any.
+# the key and certificate to sign with, if any, and the jobs: how many side
+# by side, or the one to run alone. A job of this release's is told its
+# folder in SETWALK_JOB.
+options=("$@") jobs=$(nproc)
+# shellcheck disable=SC2034 # run_jobs reads jobs
 while [ $# -gt 1 ]; do
     case $1:$2 in
     --skip:wine32 | --skip:wine64 | --skip:root) skippable+=("$2") ;;
     --skip:[a-z]*.[a-z]*) [[ $2 =~ ^[a-z]+\.[a-z0-9-]+$ ]] || usage; skippable+=("$2") ;;
     --sign:?*) sign_key=$2 ;;
     --authenticode:?*) certificate=$(realpath "$2") ;;
-    --*) usage ;;
+    -j:[1-9] | -j:[1-9][0-9]) jobs=$2 ;;
+    --target:?*) alone=$2 ;;
+    -*) usage ;;
     *) break ;;
     esac
     shift 2
 done
+unset 'options[-1]'
 [ $# -eq 1 ] || usage
 out=$(realpath -m "$1")
 
@@ -111,6 +121,7 @@ os=$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")
 [ "$os" = debian-12 ] || die "a release is made on Debian 12, and this is $os (/etc/os-release)"
 
 read_facts
+[ -z "$alone" ] || target "$alone" name > /dev/null
 [ "$(news "$root/NEWS.md" | sed -n '1s/^entry\t\([^ ]*\) .*/\1/p')" = "$version" ] ||
     die "NEWS.md has no entry for $version at its top"
 
@@ -130,36 +141,53 @@ done
 
 : "${SOURCE_DATE_EPOCH:=$(git -C "$root" log -1 --format=%ct)}"
 export SOURCE_DATE_EPOCH
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+if [ -n "${SETWALK_JOB:-}" ]; then
+    # A job of a release, in the folder that the release keeps.
+    work=$SETWALK_JOB
+    trap 'job_ends $?' EXIT
+else
+    work=$(mktemp -d)
+    trap 'stop_jobs; rm -rf "$work"' EXIT
+fi
 mkdir "$work/build" "$work/stage" "$work/pack" "$work/dist" "$work/check" "$work/home"
 export HOME=$work/home
 dist=$work/dist
 [ -z "$sign_key" ] || set_up_signing
 [ -z "$certificate" ] || [ -f "$certificate" ] || die "no certificate $certificate"
 
-# Each target's program, built and tested (build.sh), staged with its
-# notices (notices.sh) and, for Windows, signed (sign.sh); a Linux target's
-# Debian package has a build of its own (format/deb.sh).
-for name in "${targets[@]}"; do
-    build "$name"
-    linked "$name" static
-    stage "$name"
-    [ -z "$certificate" ] || [ "$(target "$name" wine)" = - ] || sign_authenticode "$work/stage/$name/bin/setwalk.exe"
-    notices "$work/stage/$name" "$(cd "$work/stage/$name/bin" && echo setwalk*)"
-    [[ " $(target "$name" downloads) " != *" deb "* ]] || build_deb "$name"
-done
+if [ -n "$alone" ]; then
+    # One target's job: its program built and tested (build.sh), staged
+    # with its notices (notices.sh) and, for Windows, signed (sign.sh); a
+    # Linux target's Debian package has a build of its own (format/deb.sh);
+    # then its downloads, packed and checked.
+    targets=("$alone")
+    build "$alone"
+    linked "$alone" static
+    stage "$alone"
+    [ -z "$certificate" ] || [ "$(target "$alone" wine)" = - ] || sign_authenticode "$work/stage/$alone/bin/setwalk.exe"
+    notices "$work/stage/$alone" "$(cd "$work/stage/$alone/bin" && echo setwalk*)"
+    [[ " $(target "$alone" downloads) " != *" deb "* ]] || build_deb "$alone"
+    step "pack the downloads of $alone"
+    for_each_download pack
+    step "check the downloads of $alone"
+    for_each_download check
+    mkdir -p "$out"
+    downloads_of "$alone" | while read -r download; do cp "$dist/$download" "$out/"; done
+    [ -n "${SETWALK_JOB:-}" ] || times_taken
+    for check in "${skipped[@]}"; do echo "skipped: $check"; done
+    exit 0
+fi
 
-step "pack the downloads"
-for_each_download pack
+# Each target's job, side by side (see run_jobs); then what spans them.
+run_jobs "${options[@]}"
+step "pack the sources${sign_key:+ and the repositories}"
 pack_source
 [ -z "$sign_key" ] || pack_repositories
 
 step "write the SBOM"
 write_sbom
 
-step "check each download"
-for_each_download check
+step "check the SBOM${sign_key:+ and the repositories}"
 check_sbom
 [ -z "$sign_key" ] || check_repositories
 

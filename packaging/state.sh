@@ -32,6 +32,8 @@ skipped=()      # the checks skipped, by that leave
 sign_key=''     # the OpenPGP key that signs (--sign), none if empty
 sign_time=''    # the time its signatures take (set_up_signing)
 certificate=''  # the Authenticode certificate (--authenticode FILE.p12), none if empty
+jobs=0          # how many targets' jobs run side by side (-j JOBS)
+alone=''        # the one target whose job runs alone (--target NAME), if any
 keyring=setwalk-archive-keyring # the public key, in dist as NAME.asc (armoured) and NAME.gpg (for apt)
 repository_url=https://setwalk.example.org # where the maintainer serves apt/, rpm/ and the key
 rpm_keyring=/etc/pki/rpm-gpg/RPM-GPG-KEY-setwalk # where a user of dnf installs the key, as the README says
@@ -44,9 +46,10 @@ buildinfo_modules=(olefile)
 buildinfo_signing=(gpg rpmsign apt-ftparchive createrepo_c)
 buildinfo_authenticode=(osslsigncode)
 
-# The modules: what the formats share, how a target is built, each format,
-# the SBOM, the buildinfo, the signatures and the repositories.
-for module in common build format/tarball format/deb format/rpm format/zip format/msi format/source \
+# The modules: what the formats share, the targets' jobs, how a target is
+# built, each format, the SBOM, the buildinfo, the signatures and the
+# repositories.
+for module in common jobs build format/tarball format/deb format/rpm format/zip format/msi format/source \
     sbom/sbom buildinfo sign repositories; do
     # shellcheck source=/dev/null # each is checked by itself
     . "$packaging/$module.sh"
