@@ -145,6 +145,7 @@ if [ -n "${SETWALK_JOB:-}" ]; then
     # A job of a release, in the folder that the release keeps.
     work=$SETWALK_JOB
     trap 'job_ends $?' EXIT
+    mkdir "$work"
 else
     work=$(mktemp -d)
     trap 'stop_jobs; rm -rf "$work"' EXIT
