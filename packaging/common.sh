@@ -37,10 +37,35 @@ target() {
     echo "${columns[$1 $2]}"
 }
 
-# downloads_of NAME: the names of target NAME's downloads, one a line.
+# download_name FORMAT NAME [VERSION]: the name of target NAME's download
+# of FORMAT (of VERSION, if given): the one place a download is named.
+download_name() {
+    local v=${3:-$version}
+    case $1 in
+    tarball) echo "setwalk-$v-$2.tar.gz" ;;
+    deb) echo "setwalk_${v}_$(target "$2" debian).deb" ;;
+    rpm) echo "setwalk-$v-1.$(target "$2" rpm).rpm" ;;
+    zip | msi) echo "setwalk-$v-$2.$1" ;;
+    *) die "no download of format $1" ;;
+    esac
+}
+
+# downloads_of [NAME...]: the record of the downloads of targets NAME (of
+# every target, by default), in the table's order: a line each, its name,
+# target, format and architecture (Debian's, RPM's or Windows'),
+# separated by tabs. release.sh --downloads prints it.
 downloads_of() {
-    local format
-    for format in $(target "$1" downloads); do "file_$format" "$1"; done
+    local name format arch
+    for name in "${@:-${targets[@]}}"; do
+        for format in $(target "$name" downloads); do
+            case $format in
+            rpm) arch=$(target "$name" rpm) ;;
+            zip | msi) arch=$(target "$name" wine | sed 's/win32/x86/; s/win64/x64/') ;;
+            *) arch=$(target "$name" debian) ;;
+            esac
+            printf '%s\t%s\t%s\t%s\n' "$(download_name "$format" "$name")" "$name" "$format" "$arch"
+        done
+    done
 }
 
 # for_each_download ACTION: ACTION_FORMAT NAME for each download of each
@@ -351,7 +376,7 @@ later_version() { awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<< "$1"; }
 native_trial() {
     local what
     [ "$(target "$2" debian)" = "$(dpkg --print-architecture)" ] || return 1
-    what="install $("file_$1" "$2") as the README says ($3), upgrade it to $(later_version "$version"), run it, $4 it"
+    what="install $(download_name "$1" "$2") as the README says ($3), upgrade it to $(later_version "$version"), run it, $4 it"
     step "$what"
     [ "$(id -u)" -eq 0 ] || unshare -r true 2> /dev/null ||
         { unable root "$what" "that needs root or a user namespace, and unshare -r fails here"; return 1; }

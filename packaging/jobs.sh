@@ -85,7 +85,7 @@ take_jobs() {
     for name in "${targets[@]}"; do
         job=$work/jobs/$name
         for entry in "$job"/build/* "$job"/stage/*; do ln -s "$entry" "$work/${entry#"$job"/}"; done
-        while read -r download; do cp "$job/dist/$download" "$dist/"; done < <(downloads_of "$name")
+        while read -r download _; do cp "$job/dist/$download" "$dist/"; done < <(downloads_of "$name")
         cat "$job/shipped" >> "$work/shipped"
         [ ! -e "$job/skipped" ] || mapfile -t -O ${#skipped[@]} skipped < "$job/skipped"
     done

@@ -70,7 +70,7 @@ missing_packages() {
 }
 case $* in
 --needs) missing_packages | cut -d' ' -f1; exit 0 ;;
---downloads) read_facts; for_each_download file; exit 0 ;;
+--downloads) read_facts; downloads_of; exit 0 ;;
 esac
 
 # The checks that the caller allows to be skipped where they cannot run,
@@ -173,7 +173,7 @@ if [ -n "$alone" ]; then
     step "check the downloads of $alone"
     for_each_download check
     mkdir -p "$out"
-    downloads_of "$alone" | while read -r download; do cp "$dist/$download" "$out/"; done
+    downloads_of "$alone" | while read -r download _; do cp "$dist/$download" "$out/"; done
     [ -n "${SETWALK_JOB:-}" ] || times_taken
     for check in "${skipped[@]}"; do echo "skipped: $check"; done
     exit 0

@@ -26,31 +26,32 @@ cp "$source/CMakeLists.txt" "$source/README.md" "$source/HACKING.md" "$source/NE
 cp "$source/tests/report.txt" "$source/tests/report-crlf.txt" "$tree/tests/"
 version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$tree/CMakeLists.txt")
 
-# expected: each download of each row of the copy's table, by its formats
-# and the names README.md gives them, in the table's order.
+# expected: the record of the downloads of each row of the copy's table, by
+# its formats and the names README.md gives them, in the table's order:
+# name, target, format, architecture.
 expected() {
-    awk -v v="$version" '!/^#/ && NF {
+    awk -v v="$version" -v OFS='\t' '!/^#/ && NF {
         n = split($5, format, ",")
         for (i = 1; i <= n; i++) {
-            if (format[i] == "tarball") print "setwalk-" v "-" $1 ".tar.gz"
-            else if (format[i] == "deb") print "setwalk_" v "_" $2 ".deb"
-            else if (format[i] == "rpm") print "setwalk-" v "-1." $3 ".rpm"
-            else print "setwalk-" v "-" $1 "." format[i]
+            if (format[i] == "tarball") print "setwalk-" v "-" $1 ".tar.gz", $1, "tarball", $2
+            else if (format[i] == "deb") print "setwalk_" v "_" $2 ".deb", $1, "deb", $2
+            else if (format[i] == "rpm") print "setwalk-" v "-1." $3 ".rpm", $1, "rpm", $3
+            else print "setwalk-" v "-" $1 "." format[i], $1, format[i], $6 == "win32" ? "x86" : "x64"
         }
     }' "$tree/cmake/targets"
 }
-# the_release_follows WHAT: the release's loop over the downloads, which
-# CI counts (release.sh --downloads), and the downloads the SBOM check
-# wants listed are each the expected ones.
+# the_release_follows WHAT: the record of the downloads, which the release's
+# jobs and CI's count follow (release.sh --downloads), and the downloads the
+# SBOM check wants listed are each the expected ones.
 the_release_follows() {
-    local loop sbom
-    loop=$("$tree/packaging/release.sh" --downloads 2>&1) || fail "release.sh --downloads fails $1: $loop"
-    [ "$loop" = "$(expected)" ] || fail "the release's downloads of $1 are not the table's: $loop"
+    local record sbom
+    record=$("$tree/packaging/release.sh" --downloads 2>&1) || fail "release.sh --downloads fails $1: $record"
+    [ "$record" = "$(expected)" ] || fail "the release's downloads of $1 are not the table's: $record"
     # shellcheck disable=SC2016 # expanded by the inner shell
     sbom=$(bash -c '. "$1/packaging/state.sh" && read_facts && work=$2 dist=$2/dist &&
         mkdir -p "$dist" "$work/check" && echo "{\"components\": []}" > "$work/empty.json" &&
         sbom_describes_downloads "$work/empty.json"' sbom "$tree" "$work" 2>&1)
-    [ "$sbom" = "release: the SBOM does not list $(expected | sort | paste -sd' ')" ] ||
+    [ "$sbom" = "release: the SBOM does not list $(expected | cut -f1 | sort | paste -sd' ')" ] ||
         fail "the SBOM check of $1 does not want each of the table's downloads listed: $sbom"
 }
 
@@ -61,7 +62,7 @@ said=$(cd "$tree" && doc/facts.sh 2>&1) || fail "doc/facts.sh fails the tree as 
 printf 'linux-planted   arm64     -         linux-cross   tarball\n' >> "$tree/cmake/targets"
 sed -i '/^linux-mipsel /d' "$tree/cmake/targets"
 the_release_follows "a table with linux-planted added and linux-mipsel removed"
-expected | grep -qx "setwalk-$version-linux-planted.tar.gz" || fail "no tarball of linux-planted expected"
+expected | cut -f1 | grep -qx "setwalk-$version-linux-planted.tar.gz" || fail "no tarball of linux-planted expected"
 ! expected | grep -q mipsel || fail "a download of linux-mipsel expected"
 if said=$(cd "$tree" && doc/facts.sh 2>&1); then
     fail "doc/facts.sh passes a README.md that lists neither linux-planted nor the table without mipsel"

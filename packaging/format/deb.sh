@@ -33,13 +33,10 @@ build_deb() {
     notices "$stage" /usr/bin/setwalk
 }
 
-# file_deb NAME [VERSION]: target NAME's package's name (of VERSION, if given).
-file_deb() { echo "setwalk_${2:-$version}_$(target "$1" debian).deb"; }
-
 # pack_deb NAME: target NAME's package, in $dist.
 pack_deb() {
     local deb
-    deb=$(file_deb "$1")
+    deb=$(download_name deb "$1")
     step "package $deb"
     make_deb "$1" "$version" "$dist/$deb"
     ships "$deb" usr/bin/setwalk "$work/stage/$1.deb/bin/setwalk" "$work/stage/$1.deb.records"
@@ -111,7 +108,7 @@ installed_size() {
 # emulator) and writes the report.
 check_deb() {
     local deb tree arch
-    arch=$(target "$1" debian) deb=$dist/$(file_deb "$1")
+    arch=$(target "$1" debian) deb=$dist/$(download_name deb "$1")
     tree=$(unpack "$deb")
     holds_exactly "${deb##*/}" "$tree" < <(files_of "$work/stage/$1.deb" deb_place)
     [ -e "$work/check/lintian-tried" ] || lintian_finds_a_planted_fault "$deb"
@@ -196,8 +193,8 @@ debian_changelog() {
 # purges it.
 try_deb() {
     local deb later scratch=$work/try-deb
-    native_trial deb "$1" "apt install ./$(file_deb "$1")${sign_key:+, its repository}" purge || return 0
-    deb=$dist/$(file_deb "$1") later=$scratch/$(file_deb "$1" "$(later_version "$version")")
+    native_trial deb "$1" "apt install ./$(download_name deb "$1")${sign_key:+, its repository}" purge || return 0
+    deb=$dist/$(download_name deb "$1") later=$scratch/$(download_name deb "$1" "$(later_version "$version")")
     make_deb "$1" "$(later_version "$version")" "$later"
     "$packaging/debian/pristine-install.sh" "$report" "$deb" "$later"
     [ -n "$sign_key" ] || return 0

@@ -72,13 +72,10 @@ make_msi() {
     [ -z "$certificate" ] || sign_authenticode "$msi"
 }
 
-# file_msi NAME [VERSION]: target NAME's installer's name (of VERSION, if given).
-file_msi() { echo "setwalk-${2:-$version}-$1.msi"; }
-
 # pack_msi NAME: target NAME's installer, in $dist.
 pack_msi() {
-    make_msi "$1" "$version" "$dist/$(file_msi "$1")"
-    ships "$(file_msi "$1")" "setwalk/setwalk.exe" "$work/stage/$1/bin/setwalk.exe" "$work/stage/$1.records"
+    make_msi "$1" "$version" "$dist/$(download_name msi "$1")"
+    ships "$(download_name msi "$1")" "setwalk/setwalk.exe" "$work/stage/$1/bin/setwalk.exe" "$work/stage/$1.records"
 }
 
 # table MSI NAME TEXT...: the table NAME of the package MSI holds each TEXT.
@@ -94,7 +91,7 @@ table() {
 # certificate where the release signs.
 check_msi() {
     local msi upgrade arch folder win64 template tree top
-    msi=$dist/$(file_msi "$1")
+    msi=$dist/$(download_name msi "$1")
     read -r upgrade arch folder win64 template <<< "$(msi_target "$1")"
     table "$msi" Property $'ProductName\tsetwalk' $'ProductVersion\t'"$version" \
         $'Manufacturer\tThe setwalk authors' $'UpgradeCode\t{'"$upgrade}" $'ALLUSERS\t1' $'ARPNOMODIFY\t1'
@@ -123,9 +120,9 @@ check_msi() {
 # (packaging/windows/wine-install.sh).
 try_msi() {
     local msi later later_msi
-    msi=$dist/$(file_msi "$1") later=$(later_version "$version")
+    msi=$dist/$(download_name msi "$1") later=$(later_version "$version")
     wine_runs "$1" "installing ${msi##*/} under wine" || return 0
-    later_msi=$work/check/$(file_msi "$1" "$later")
+    later_msi=$work/check/$(download_name msi "$1" "$later")
     step "install ${msi##*/} under $(on_target "$1" --version | paste -sd' '), upgrade it to $later, uninstall it"
     make_msi "$1" "$later" "$later_msi"
     "$packaging/windows/wine-install.sh" "$(target "$1" wine)" "$msi" "$later_msi" "$report_crlf" ||

@@ -9,13 +9,10 @@
 # time stamp at SOURCE_DATE_EPOCH, so that two builds give the same bytes.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# file_rpm NAME [VERSION]: target NAME's RPM's name (of VERSION, if given).
-file_rpm() { echo "setwalk-${2:-$version}-1.$(target "$1" rpm).rpm"; }
-
 # pack_rpm NAME: target NAME's RPM, in $dist, signed where the release signs.
 pack_rpm() {
     local rpm
-    rpm=$(file_rpm "$1")
+    rpm=$(download_name rpm "$1")
     step "package $rpm"
     make_rpm "$1" "$version" "$dist/$rpm" "$sign_key"
     ships "$rpm" usr/bin/setwalk "$work/stage/$1/bin/setwalk" "$work/stage/$1.records"
@@ -80,7 +77,7 @@ make_rpm() {
 # notices and the LGPL's text beside it.
 check_rpm() {
     local rpm tree name query
-    rpm=$dist/$(file_rpm "$1")
+    rpm=$dist/$(download_name rpm "$1")
     if [ -n "$sign_key" ]; then
         verify_rpm "$rpm"
         # rpm (rpmlint's, too) checks the signature, by the key in its database.
@@ -129,8 +126,8 @@ rpm_changelog() {
 # file holds another key.
 try_rpm() {
     local rpm later scratch=$work/try-rpm
-    native_trial rpm "$1" "dnf install ./$(file_rpm "$1"), rpm -i${sign_key:+, its repository}" remove || return 0
-    rpm=$dist/$(file_rpm "$1") later=$(file_rpm "$1" "$(later_version "$version")")
+    native_trial rpm "$1" "dnf install ./$(download_name rpm "$1"), rpm -i${sign_key:+, its repository}" remove || return 0
+    rpm=$dist/$(download_name rpm "$1") later=$(download_name rpm "$1" "$(later_version "$version")")
     make_rpm "$1" "$(later_version "$version")" "$scratch/$later" "$sign_key"
     rpm_trial file "$rpm" "$scratch/$later"
     rpm_trial rpm "$rpm" "$scratch/$later"

@@ -5,13 +5,10 @@
 # linked statically.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# file_tarball NAME: target NAME's tarball's name (its folder's, .tar.gz on).
-file_tarball() { echo "setwalk-$version-$1.tar.gz"; }
-
 # pack_tarball NAME: target NAME's tarball, in $dist.
 pack_tarball() {
     local top stage=$work/stage/$1
-    top=$(file_tarball "$1") top=${top%.tar.gz}
+    top=$(download_name tarball "$1") top=${top%.tar.gz}
     lay_out "$work/pack/$top" < <(files_of "$stage" tree_place)
     tar_folder "$top" | gzip -9n > "$dist/$top.tar.gz"
     ships "$top.tar.gz" "$top/bin/setwalk" "$stage/bin/setwalk" "$stage.records"
@@ -23,7 +20,7 @@ pack_tarball() {
 # licence text and source.
 check_tarball() {
     local download tree
-    download=$(file_tarball "$1")
+    download=$(download_name tarball "$1")
     tree=$(unpack "$dist/$download")
     holds_exactly "$download" "$tree" < <(files_of "$work/stage/$1" tree_place)
     expect_processor "$tree/bin/setwalk" "$(target "$1" debian)"

@@ -4,13 +4,10 @@
 # The Windows zip: the program and its papers side by side in one folder.
 [ -n "${release_state:-}" ] || . "${BASH_SOURCE[0]%/*}/../state.sh"
 
-# file_zip NAME: target NAME's zip's name (its folder's, .zip on).
-file_zip() { echo "setwalk-$version-$1.zip"; }
-
 # pack_zip NAME: target NAME's zip, in $dist.
 pack_zip() {
     local top stage=$work/stage/$1
-    top=$(file_zip "$1") top=${top%.zip}
+    top=$(download_name zip "$1") top=${top%.zip}
     lay_out_folder "$stage" "$work/pack/$top"
     (cd "$work/pack" && find "$top" | sort | zip -X -9 -q "$dist/$top.zip" -@)
     ships "$top.zip" "$top/setwalk.exe" "$stage/bin/setwalk.exe" "$stage.records"
@@ -23,7 +20,7 @@ pack_zip() {
 # and the program runs alone in an empty folder under wine.
 check_zip() {
     local download tree alone
-    download=$(file_zip "$1")
+    download=$(download_name zip "$1")
     tree=$(unpack "$dist/$download")
     holds_exactly "$download" "$tree" < <(files_of "$work/stage/$1" folder_place)
     expect_binary "$tree/setwalk.exe" "$(target "$1" program)"

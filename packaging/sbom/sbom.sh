@@ -42,7 +42,7 @@ for b in json.load(open(sys.argv[1]))["components"]:
     download = [p["value"] for p in b["properties"] if p["name"] == "setwalk:download"][0]
     glibc = [c["version"] for c in b["components"] if {"name": "debian:source", "value": "glibc"} in c["properties"]]
     print(download, b["name"], b["hashes"][0]["content"], " ".join(glibc) or "-", sep="\t")' "$1")
-    unlisted=$(comm -23 <(for_each_download file | sort) <(sort "$listed") | paste -sd' ')
+    unlisted=$(comm -23 <(downloads_of | cut -f1 | sort) <(sort "$listed") | paste -sd' ')
     [ -z "$unlisted" ] || die "the SBOM does not list $unlisted"
 }
 
