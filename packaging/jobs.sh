@@ -12,11 +12,16 @@
 # A job that fails (it leaves $work/jobs/NAME.failed) stops the others and
 # the release, naming its target and showing the end of its log.
 run_jobs() {
-    local pid failed
+    local pid failed name first=() then=()
     step "build, test, pack and check each target's downloads: ${#targets[@]} jobs, $jobs side by side"
     mkdir "$work/jobs"
+    # The longest first, so that none is left to run alone at the end: the
+    # Windows ones, whose suites start wine.
+    for name in "${targets[@]}"; do
+        if [ "$(target "$name" wine)" = - ]; then then+=("$name"); else first+=("$name"); fi
+    done
     # shellcheck disable=SC2016 # expanded by the job's shell
-    printf '%s\0' "${targets[@]}" | xargs -0 -P "$jobs" -I '{}' setsid bash -c '
+    printf '%s\0' "${first[@]}" "${then[@]}" | xargs -0 -P "$jobs" -I '{}' setsid bash -c '
         jobs=$1 name=$2
         shift 2
         echo "$$" > "$jobs/$name.session"
