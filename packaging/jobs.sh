@@ -26,8 +26,9 @@ run_jobs() {
         shift 2
         echo "$$" > "$jobs/$name.session"
         echo "release: the job of $name started"
+        # A job that fails exits 255, on which xargs starts no other.
         SETWALK_JOB=$jobs/$name "$@" --target "$name" "$jobs/$name/out" > "$jobs/$name.log" 2>&1 ||
-            exit
+            exit 255
         echo "release: the job of $name passed"' \
         job "$work/jobs" '{}' "$packaging/release.sh" "$@" &
     pid=$!
@@ -45,7 +46,7 @@ run_jobs() {
     failed=$(find "$work/jobs" -maxdepth 1 -name '*.failed' -printf '%f\n' -quit)
     [ -n "$failed" ] || die "the jobs stopped, and none says why"
     failed=${failed%.failed}
-    echo "release: the job of $failed failed; the end of its log, $work/jobs/$failed.log:" >&2
+    echo "release: the job of $failed failed; the end of its log:" >&2
     tail -n 40 "$work/jobs/$failed.log" | sed 's/^/    /' >&2
     die "the job of $failed failed"
 }
