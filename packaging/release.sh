@@ -14,8 +14,9 @@
 # NAME's job alone and writes its downloads into OUT. --needs names the
 # Debian packages it lacks here; --fetch fetches, as the user who will
 # release, what the release reads from outside (the release itself reaches
-# no server); --downloads names each target's downloads, as the table of
-# targets gives them.
+# no server); --downloads prints the record of each target's downloads, as
+# the table of targets gives them: a line each, its name, target, format
+# and architecture, separated by tabs.
 set -eEuo pipefail
 # Whatever stops the release says where: the command, its file and line.
 trap 'echo "release: ${BASH_SOURCE[0]##*/packaging/} line $LINENO: $BASH_COMMAND failed (status $?)" >&2' ERR
@@ -92,8 +93,8 @@ while [ $# -gt 1 ]; do
     esac
     shift 2
 done
-unset 'options[-1]'
 [ $# -eq 1 ] || usage
+unset 'options[-1]'
 out=$(realpath -m "$1")
 
 # A missing package stops the release here, unless each case that needs it
