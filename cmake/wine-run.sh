@@ -31,13 +31,17 @@
 # for later runs; remove it and its .lock file beside it to get the space
 # back.
 #
-# The places wine works in, the prefix and (for win32) setwalk's root, are
-# found from the environment: TMPDIR, WINEPREFIX, SETWALK_WINEPREFIX*,
-# SETWALK_WINE32_ROOT, XDG_CACHE_HOME, HOME. --launcher prints, one word a
-# line since a path may hold a space, a command that runs this script with
-# them fixed as they are found now; the toolchains make the suite's
-# launcher of it, so that a case which empties a program's environment
-# empties it for the program alone.
+# The places wine works in, the prefix, (for win32) setwalk's root and the
+# cache folder, where wine's fontconfig keeps the caches of the fonts it
+# finds, are found from the environment: TMPDIR, WINEPREFIX,
+# SETWALK_WINEPREFIX*, SETWALK_WINE32_ROOT, XDG_CACHE_HOME, HOME.
+# --launcher prints, one word a line since a path may hold a space, a
+# command that runs this script with them fixed as they are found now; the
+# toolchains make the suite's launcher of it, so that a case which empties
+# a program's environment empties it for the program alone. (A program
+# that starts the prefix's wine server starts wine's own programs with its
+# environment; without a cache folder, their fontconfig says so on standard
+# error.)
 #
 # wine tells on standard error when it makes a prefix or brings one up to
 # date for a new wine version; the suite runs --prepare once before its
@@ -72,6 +76,7 @@ if [ "${1:-}" = --launcher ]; then
     command -v env
     [ "$arch" = win64 ] || echo "SETWALK_WINE32_ROOT=$("$root" where)"
     if [ -n "${WINEPREFIX:-}" ]; then echo "WINEPREFIX=$WINEPREFIX"; else echo "$own_is=$own"; fi
+    echo "XDG_CACHE_HOME=$(realpath -ms -- "${XDG_CACHE_HOME:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache}")"
     printf '%s\n' "$here/wine-run.sh" "$arch"
     exit 0
 elif [ "${1:-}" = --stop ]; then

@@ -12,7 +12,10 @@
 # name the places it gives, and, for 32-bit wine, run PROGRAM with an
 # empty environment: the exact report, status 0, nothing on standard
 # error. The ways share this build's root and prefix rather than make
-# their own: the root is reached by a link in each way's place.
+# their own: the root is reached by a link in each way's place. And a
+# program run so that starts its prefix's wine server (in a prefix of the
+# case's own, its server stopped) runs as well: wine's own programs then
+# start with what the launcher carries.
 set -u
 source=$1 cmake=$2 expected=$3 program=$4
 shift 4
@@ -53,8 +56,31 @@ way() {
     fi
 }
 
+# runs NAME VARIABLE=VALUE...: the launcher made where the environment
+# holds these runs PROGRAM with an empty environment, as a good run ends.
+runs() {
+    local name=$1 words status
+    shift
+    mapfile -t words < <(launcher_in "$@")
+    env -i "${words[@]}" "$program" > "$work/out" 2> "$work/err"
+    status=$?
+    [ "$status" -eq 0 ] || fail "$name: the program's status was $status"
+    cmp -s "$work/out" "$expected" || { fail "$name: the report differs:"; od -c "$work/out" | head; }
+    [ ! -s "$work/err" ] || { fail "$name: standard error is not empty:"; head -n 5 "$work/err"; }
+}
+
 home="$work/a home" tmp="$work/temporary files" uid=$(id -u)
 mkdir -p "$home" "$tmp"
+own=("SETWALK_WINEPREFIX$([ "$arch" = win32 ] || echo 64)=$work/own prefix" HOME="$home")
+[ "$arch" = win64 ] || own+=(SETWALK_WINE32_ROOT="$made")
+mapfile -t words < <(launcher_in "${own[@]}")
+if env -i "${words[@]}" --prepare > "$work/err" 2>&1; then
+    env -i "${words[@]}" --stop
+    runs "a program that starts the wine server" "${own[@]}"
+    env -i "${words[@]}" --stop
+else
+    fail "the case's own prefix could not be prepared: $(cat "$work/err")"
+fi
 if [ "$arch" = win64 ]; then
     way "TMPDIR set" "SETWALK_WINEPREFIX64=$tmp/setwalk-wine64-$uid" TMPDIR="$tmp"
     way "the suite's prefix" "${prefix[0]}" TMPDIR="$tmp" "${prefix[@]}"
@@ -78,12 +104,7 @@ while [ "$i" -lt ${#ways[@]} ]; do
     mkdir -p "$(dirname "$place")"
     ln -s "$made" "$place"
     way "$name" "SETWALK_WINE32_ROOT=$place" "${assignments[@]}" "${prefix[@]}"
-    mapfile -t words < <(launcher_in "${assignments[@]}" "${prefix[@]}")
-    env -i "${words[@]}" "$program" > "$work/out" 2> "$work/err"
-    status=$?
-    [ "$status" -eq 0 ] || fail "$name: the program's status was $status"
-    cmp -s "$work/out" "$expected" || { fail "$name: the report differs:"; od -c "$work/out" | head; }
-    [ ! -s "$work/err" ] || { fail "$name: standard error is not empty:"; cat "$work/err"; }
+    runs "$name" "${assignments[@]}" "${prefix[@]}"
     rm "$place"
 done
 exit "$failed"
